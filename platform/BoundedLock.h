@@ -1,0 +1,34 @@
+#pragma once
+
+#include <mutex>
+
+namespace platform {
+
+// Mutex taken with a bound, as WaitForSingleObject(lock, ms) on a mutex:
+// either taken within the bound or not taken at all. Released by its holder.
+class BoundedLock {
+public:
+    bool Acquire(int ms);
+    void Release() { mutex_.unlock(); }
+
+private:
+    std::timed_mutex mutex_;
+};
+
+// Scoped hold of a BoundedLock; `held()` tells whether the wait succeeded.
+class LockHold {
+public:
+    LockHold(BoundedLock& lock, int ms) : lock_(lock), held_(lock.Acquire(ms)) {}
+    ~LockHold() { if (held_) lock_.Release(); }
+    LockHold(const LockHold&) = delete;
+    LockHold& operator=(const LockHold&) = delete;
+
+    bool held() const { return held_; }
+    explicit operator bool() const { return held_; }
+
+private:
+    BoundedLock& lock_;
+    bool held_;
+};
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// "COM%u" names on Linux.
+//
+// A port number n resolves, in this order, to:
+//  1. the link or file named "COMn" in the port directory
+//     ($XDG_RUNTIME_DIR/zonter/ports, else /tmp/zonter-<uid>/ports) --
+//     the controller simulator and the tests register pseudo-terminals
+//     there, and a user may pin a number to /dev/serial/by-id/...;
+//  2. otherwise the n-th serial port present: on-board UARTs (ttyS* whose
+//     /sys/class/tty/ttySk/type is not 0) first, then ttyUSB*, then
+//     ttyACM*, each by number, leaving out the system console.
+
+// The port directory in force (created on demand by RegisterPort).
+std::string PortDirectory();
+
+// Points the port directory elsewhere (tests); empty restores the default.
+void SetPortDirectory(const std::string& dir);
+
+// When set, step 2 is skipped: only the port directory is searched.
+// Tests set it so that no test ever opens a real device.
+void SetPortDirectoryOnly(bool only);
+
+// "COM" followed by n.
+std::string ComName(unsigned n);
+
+// The device path that COMn resolves to, or nothing.
+std::optional<std::string> ResolveComPort(unsigned n);
+
+// Creates the port directory if needed and makes COMn a symlink to
+// `device`, replacing an earlier link of that name. Returns the link path.
+std::optional<std::string> RegisterPort(unsigned n, const std::string& device);
+
+// Removes the COMn link if it still points at `device`.
+void UnregisterPort(unsigned n, const std::string& device);
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/LineSettings.h"
+
+namespace platform {
+
+class Event;
+
+enum class OpenError { None, NotFound, AccessDenied, Busy, NotATerminal, Other };
+
+enum class ReadOutcome { Completed, TimedOut, Stopped };
+
+// A serial port over termios, the stand-in for a COM handle opened with
+// CreateFileA(no sharing, overlapped).
+//
+// Open: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, exclusive (TIOCEXCL and
+// flock(LOCK_EX|LOCK_NB)), raw 8N1, CLOCAL|CREAD, no flow control,
+// VMIN=1 VTIME=0. On failure nothing stays open.
+//
+// Reads and writes may run on a worker thread while the owning thread
+// only purges or changes settings; the owner closes the port only after
+// every worker using it has ended.
+class SerialPort {
+public:
+    static std::unique_ptr<SerialPort> Open(const std::string& device, OpenError* error = nullptr);
+    ~SerialPort();  // closes without restoring anything
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    const std::string& device() const { return device_; }
+    int fd() const { return fd_; }
+
+    // Reads the port's current settings (whole termios state) into `out`.
+    bool ReadSettings(LineSettings& out) const;
+
+    // Applies `s`: a record read from a port is restored exactly; one built
+    // from a mode string sets raw mode with its speed, parity, data and stop
+    // bits. Any speed is applied through termios2 (BOTHER). A speed the port
+    // cannot take (0, negative, above 4 Mbit/s or refused by the driver)
+    // leaves every setting unchanged and returns false.
+    bool ApplySettings(const LineSettings& s);
+
+    // Current input/output speed as the driver reports it (termios2).
+    std::int64_t CurrentSpeed() const;
+
+    // Discards both directions (tcflush TCIOFLUSH).
+    void Purge();
+
+    // Reads exactly n bytes into dest, within `boundMs` measured on the
+    // monotonic clock, waking at once when `stop` (may be null) is set.
+    // Bytes arriving in pieces complete the read when the n-th arrives.
+    // TimedOut/Stopped: the bytes consumed so far are in dest, later bytes
+    // stay queued for the next read, and dest is never written afterwards.
+    // A hung-up or failing line reports TimedOut only after the full bound
+    // (waiting on `stop` meanwhile), so that no caller loop spins.
+    ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
+
+    // Writes all n bytes (polling for writability, waking on `stop`).
+    // Returns false when stopped or the line failed.
+    bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
+
+    // Waits until written bytes have left the port: waits on `stop` for the
+    // estimated line time of the bytes still queued, then tcdrain().
+    void Drain(const Event* stop);
+
+private:
+    SerialPort(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}
+    int fd_;
+    std::string device_;
+};
+
+}  // namespace platform
