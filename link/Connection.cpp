@@ -1,0 +1,79 @@
+#include "link/Connection.h"
+
+#include <cstdio>
+
+#include "link/LinkState.h"
+#include "link/PortOps.h"
+#include "link/StopWorkers.h"
+#include "platform/PortNames.h"
+#include "protocols/Catalogue.h"
+#include "res/Strings.h"
+
+namespace linkcore {
+
+namespace {
+
+// Connect and Disconnect stop a running capture too, so that no reader is
+// left on a closed or reopened port.
+void StopPortUsers() {
+    LinkState& s = Link();
+    StopWorkers({s.stopSingleRead.get(), s.stopAutoRead.get(), s.stopCapture.get(), s.stopSimulator.get()});
+}
+
+std::string Format(const char* format, unsigned n) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, n);
+    return text;
+}
+
+}  // namespace
+
+ConnectOutcome Connect(int portNumber, int decoder) {
+    LinkState& s = Link();
+    ConnectOutcome outcome;
+
+    if (s.port.load()) {
+        StopPortUsers();
+        s.port.store(nullptr);
+        s.portHandle.reset();
+    }
+
+    const unsigned number = static_cast<unsigned>(portNumber);
+    std::unique_ptr<platform::SerialPort> opened;
+    if (auto device = platform::ResolveComPort(number)) {
+        outcome.device = *device;
+        opened = platform::SerialPort::Open(*device, &outcome.error);
+    } else {
+        outcome.error = platform::OpenError::NotFound;
+    }
+
+    if (!opened) {
+        s.portOpen.store(false);
+        outcome.stateText = Format(res::kNoAccessFormat, number);
+        return outcome;
+    }
+
+    opened->ReadSettings(s.savedLineSettings);
+    s.portHandle = std::move(opened);
+    s.port.store(s.portHandle.get());
+
+    const protocols::ProtocolInfo& protocol = protocols::Protocol(decoder);
+    SetLineSpeed(protocol.connect.settings, static_cast<int>(protocol.connect.speed));
+    s.portOpen.store(true);
+    outcome.opened = true;
+    outcome.stateText = res::kConnected;
+    return outcome;
+}
+
+void Disconnect() {
+    LinkState& s = Link();
+    if (s.port.load()) {
+        StopPortUsers();
+        s.portHandle->ApplySettings(s.savedLineSettings);
+        s.port.store(nullptr);
+        s.portHandle.reset();
+    }
+    s.portOpen.store(false);
+}
+
+}  // namespace linkcore

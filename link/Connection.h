@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "platform/SerialPort.h"
+
+namespace linkcore {
+
+// What Connect did, for the dialog to show.
+struct ConnectOutcome {
+    bool opened = false;
+    std::string stateText;  // "Соединение установ." or "Нет доступа к COM%u"
+    std::string device;     // the device COMn resolved to; empty when none
+    platform::OpenError error = platform::OpenError::None;
+};
+
+// Connect: stops the workers and closes a port that is open (without
+// writing its settings back), then opens "COM<portNumber>" at the speed
+// the decoder selection asks for and saves the port's own settings.
+// A failed open leaves no port and portOpen false.
+ConnectOutcome Connect(int portNumber, int decoder);
+
+// Disconnect: stops the workers, writes the saved settings back, closes
+// the port. Always ends with no port and portOpen false.
+void Disconnect();
+
+}  // namespace linkcore

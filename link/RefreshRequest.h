@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Event.h"
+
+namespace linkcore {
+
+// The main window as the workers see it: it shows what a worker left in
+// the link state when asked. Implemented by the dialog.
+class RefreshSink {
+public:
+    virtual ~RefreshSink() = default;
+
+    // Runs the refresh `code` on the window's thread and returns once it
+    // has been handled, or as soon as `stop` is set (so that a worker
+    // waiting here never blocks the dialog that is waiting for the worker).
+    // Returns true when the refresh was handled.
+    virtual bool Refresh(unsigned code, const platform::Event& stop) = 0;
+
+    // Tells the window, without waiting, that a capture has ended, so that
+    // "В файл 60s" is offered again while the port is open. `message` is
+    // shown in the state line when not empty.
+    virtual void CaptureEnded(const std::string& message) = 0;
+};
+
+// Sends a refresh request (CMD_SHOW_OUT_FRAME or CMD_SHOW_RX_FRAME) to the
+// main window from a worker thread. A worker holds no lock while it waits.
+bool RefreshRequest(unsigned code, const platform::Event& stop);
+
+}  // namespace linkcore
+
+namespace linkcore {
+void NotifyCaptureEnded(const std::string& message = {});
+}  // namespace linkcore

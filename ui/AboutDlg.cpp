@@ -1,0 +1,5 @@
+#include "ui/AboutDlg.h"
+
+#include "res/DialogTemplates.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : DialogBase(res::AboutDialogTemplate(), parent) {}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/ui/DialogBase.h"
+
+// The About box: the application icon and one line about the program.
+class CAboutDlg : public platform::ui::DialogBase {
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

@@ -1,0 +1,29 @@
+#include "ui/SpeedLadder.h"
+
+#include <array>
+
+namespace ui {
+
+namespace {
+
+constexpr std::array<int, 8> kLadder{600, 1200, 2400, 4800, 9600, 19200, 38400, 115200};
+
+}  // namespace
+
+int SpeedLadderUp(int speed) {
+    for (int rate : kLadder) {
+        if (rate > speed) return rate;
+    }
+    return kLadder.back();
+}
+
+int SpeedLadderDown(int speed) {
+    int below = kLadder.front();
+    for (int rate : kLadder) {
+        if (rate < speed) below = rate;
+    }
+    // Anything above 38400, 115200 included, steps down to 38400.
+    return below;
+}
+
+}  // namespace ui

@@ -1,0 +1,152 @@
+#include "ui/ZonterDlg.h"
+
+#include <QPushButton>
+#include <QSlider>
+
+#include "link/LinkState.h"
+#include "res/DialogTemplates.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+
+using platform::ui::DataExchange;
+using platform::ui::Notification;
+
+namespace {
+
+// How long a worker waits for the window to handle a refresh before it
+// goes on; a stop ends the wait at once in any case.
+constexpr int kRefreshBoundMs = 5000;
+
+// The message map: notification, control, handler.
+struct MessageMapEntry {
+    Notification notification;
+    int id;
+    void (CZonterDlg::*handler)();
+    void (CZonterDlg::*spinHandler)(int);
+};
+
+const MessageMapEntry kMessageMap[] = {
+    {Notification::DeltaPos, IDC_PORT_SPIN, nullptr, &CZonterDlg::OnPortSpin},
+    {Notification::Clicked, IDC_CONNECT, &CZonterDlg::OnConnectClicked, nullptr},
+    {Notification::Clicked, IDC_DISCONNECT, &CZonterDlg::OnDisconnectClicked, nullptr},
+    {Notification::Clicked, IDC_READ_ONCE, &CZonterDlg::OnReadOnceClicked, nullptr},
+    {Notification::Clicked, IDC_SIMULATE, &CZonterDlg::OnSimulateClicked, nullptr},
+    {Notification::Clicked, IDC_READ_AUTO, &CZonterDlg::OnReadAutoClicked, nullptr},
+    {Notification::Clicked, IDC_COUNTER_BTN, &CZonterDlg::OnCounterClicked, nullptr},
+    {Notification::Draw, IDC_GEAR, &CZonterDlg::OnGearDraw, nullptr},
+    {Notification::Draw, IDC_MAXP, &CZonterDlg::OnMaxPDraw, nullptr},
+    {Notification::Clicked, IDC_ZERO_START, &CZonterDlg::OnZeroStartClicked, nullptr},
+    {Notification::Clicked, IDC_CRUISE, &CZonterDlg::OnCruiseClicked, nullptr},
+    {Notification::Clicked, IDC_SOFT_START, &CZonterDlg::OnSoftStartClicked, nullptr},
+    {Notification::DeltaPos, IDC_EBS_SPIN, nullptr, &CZonterDlg::OnEbsSpin},
+    {Notification::Draw, IDC_THROTTLE, &CZonterDlg::OnThrottleDraw, nullptr},
+    {Notification::Draw, IDC_MAXV, &CZonterDlg::OnMaxVDraw, nullptr},
+    {Notification::Clicked, IDC_CAPTURE, &CZonterDlg::OnCaptureClicked, nullptr},
+};
+
+}  // namespace
+
+CZonterDlg::CZonterDlg(QWidget* parent)
+    : DialogBase(res::MainDialogTemplate(), parent), m_appIcon(QStringLiteral(":/zonter.png")) {
+    for (const MessageMapEntry& e : kMessageMap) {
+        if (e.handler) {
+            OnNotify(e.notification, e.id, [this, h = e.handler](int) { (this->*h)(); });
+        } else {
+            OnNotify(e.notification, e.id, [this, h = e.spinHandler](int delta) { (this->*h)(delta); });
+        }
+    }
+}
+
+CZonterDlg::~CZonterDlg() { DestroyWindow(); }
+
+void CZonterDlg::DoDataExchange(DataExchange& dx) {
+    dx.Int(IDC_PORT, m_portNumber);
+    dx.Text(IDC_RAW_IN, m_rawText);
+    dx.Text(IDC_DECODED, m_decodedText);
+    m_readOnceButton = qobject_cast<QPushButton*>(Control(IDC_READ_ONCE));
+    m_readAutoButton = qobject_cast<QPushButton*>(Control(IDC_READ_AUTO));
+    dx.Selection(IDC_DECODER, m_decoder);
+    dx.Text(IDC_STATE, m_stateText);
+    dx.Text(IDC_TEMPLATE, m_templateText);
+    dx.Text(IDC_OUT, m_outText);
+    dx.Check(IDC_SIMULATE, m_simulate);
+    dx.Int(IDC_VT, m_vt);
+    dx.Int(IDC_P, m_p);
+    dx.Text(IDC_COUNTER, m_counterText);
+    dx.Slider(IDC_GEAR, m_gear);
+    dx.Text(IDC_GEAR_CODE, m_gearCodeText);
+    dx.Slider(IDC_MAXP, m_maxP);
+    dx.Text(IDC_MAXP_VAL, m_maxPText);
+    dx.Check(IDC_ZERO_START, m_zeroStart);
+    dx.Check(IDC_CRUISE, m_cruise);
+    dx.Check(IDC_SOFT_START, m_softStart);
+    dx.Int(IDC_EBS, m_ebs);
+    dx.Slider(IDC_THROTTLE, m_throttle);
+    dx.Slider(IDC_MAXV, m_maxV);
+    dx.Text(IDC_THROTTLE_VAL, m_throttleText);
+    dx.Text(IDC_MAXV_VAL, m_maxVText);
+    m_captureButton = qobject_cast<QPushButton*>(Control(IDC_CAPTURE));
+}
+
+bool CZonterDlg::OnInitDialog() {
+    // Slider ranges: gear 0..7, throttle 0..1100, the other two 0..100.
+    // Set before the first push so that every default lies in range.
+    if (auto* s = qobject_cast<QSlider*>(Control(IDC_GEAR))) s->setRange(0, 7);
+    if (auto* s = qobject_cast<QSlider*>(Control(IDC_THROTTLE))) s->setRange(0, 1100);
+    if (auto* s = qobject_cast<QSlider*>(Control(IDC_MAXP))) s->setRange(0, 100);
+    if (auto* s = qobject_cast<QSlider*>(Control(IDC_MAXV))) s->setRange(0, 100);
+
+    DialogBase::OnInitDialog();
+    EditWindowMenu();
+    setWindowIcon(m_appIcon);
+
+    m_monoFont = QFont(QStringLiteral("Courier New"));
+    m_monoFont.setStyleHint(QFont::TypeWriter);
+    m_monoFont.setFixedPitch(true);
+    m_monoFont.setPixelSize(12);
+    for (int id : {IDC_RAW_IN, IDC_DECODED, IDC_TEMPLATE, IDC_OUT}) {
+        if (QWidget* w = Control(id)) w->setFont(m_monoFont);
+    }
+
+    linkcore::CreateSyncObjects(this);
+    return true;
+}
+
+void CZonterDlg::EditWindowMenu() {
+    AppendMenuSeparator();
+    AppendMenuItem(QString::fromUtf8(res::kAboutItem), CMD_ABOUT);
+    AppendMenuItem(QString::fromUtf8(res::kLineSpeedItem), CMD_LINE_SPEED);
+}
+
+void CZonterDlg::done(int result) {
+    DialogBase::done(result);
+    DestroyWindow();
+}
+
+bool CZonterDlg::DestroyWindow() {
+    if (m_destroyed) return true;
+    m_destroyed = true;
+    linkcore::ReleaseSyncObjects();
+    return true;
+}
+
+bool CZonterDlg::Refresh(unsigned code, const platform::Event& stop) {
+    return SendSysCommand(code, &stop, kRefreshBoundMs);
+}
+
+void CZonterDlg::CaptureEnded(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!linkcore::Link().portOpen.load()) return;
+            if (m_captureButton) m_captureButton->setEnabled(true);
+            if (!text.isEmpty()) {
+                UpdateData(true);
+                m_stateText = text;
+                UpdateData(false);
+                if (QWidget* state = Control(IDC_STATE)) state->setToolTip(text);
+            }
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,57 @@
+#include <algorithm>
+
+#include "link/LinkState.h"
+#include "link/RefreshRequest.h"
+#include "protocols/HaltenRs.h"
+#include "res/Resource.h"
+#include "workers/FrameHunt.h"
+#include "workers/Workers.h"
+
+namespace workers {
+
+void AutoReadWorker() {
+    linkcore::LinkState& s = linkcore::Link();
+    const platform::Event& stop = *s.stopAutoRead;
+    if (!s.portOpen.load()) return;
+
+    int sinceRefresh = 0;
+    s.rxBuffer[0] = 0;
+    s.rxBuffer[1] = 0;
+    const protocols::ProtocolInfo& protocol = protocols::Protocol(s.activeProtocol.load());
+    if (!protocol.autoRead) return;
+
+    // A line that falls silent must show "Time Out" rather than the last
+    // count: the first time-out after the start or after a frame asks for
+    // a refresh; further time-outs in a row do not.
+    bool timeOutUnreported = true;
+
+    while (!stop.IsSet()) {
+        const PassResult r = ReadFramePass(protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop);
+        if (r == PassResult::Stopped) return;
+        if (r == PassResult::NotASync) continue;
+        if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
+            s.linkStatus.store(linkcore::kStatusTimeOut);
+            if (timeOutUnreported) {
+                timeOutUnreported = false;
+                linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+            }
+            continue;
+        }
+
+        timeOutUnreported = true;
+        if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
+            const int status = s.linkStatus.load();
+            s.linkStatus.store(status < 1 ? 1 : status + 1);
+            // The whole buffer: for Kugoo M the frame and the byte after it.
+            std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rxFrame.begin());
+            std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rawRxFrame.begin());
+            if (protocol.descrambleRx) protocols::DescrambleRx(s.rxFrame);
+        }
+        if (++sinceRefresh == protocol.autoReadRefreshEvery) {
+            sinceRefresh = 0;
+            linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+        }
+    }
+}
+
+}  // namespace workers

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace workers {
+
+inline constexpr int kCaptureFrames = 600;
+inline constexpr int kCaptureFrameBytes = 15;
+inline constexpr int kCaptureBytes = kCaptureFrames * kCaptureFrameBytes;  // 12000
+
+// Local time of the capture's last frame.
+struct CaptureTime {
+    unsigned year, month, day, hour, minute;
+};
+
+CaptureTime LocalCaptureTime();
+
+// "km%02u%02u%02u%02u.txt" of month, day, hour and minute.
+std::string CaptureFileName(const CaptureTime& t);
+
+// The whole file: header, the 600 frame lines, the separator and the key
+// section. Every line ends in CR LF; the separator's three letters are the
+// cp1251 bytes C4 EE EF. The key section lists byte 13 of every frame from
+// the first whose byte 1 is 0x00, sixteen values a line, with no line end
+// after a last short line.
+std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames, const CaptureTime& t);
+
+struct CaptureWriteResult {
+    bool written = false;
+    std::string name;  // the name the file got (or should have got)
+    int error = 0;     // errno of the failure
+};
+
+// Writes `text` under `name` in `dir` without ever replacing a file: when
+// the name is taken, "-2", "-3", ... go before ".txt". The text goes to a
+// temporary file in the same folder first and is linked into place only
+// when complete, so no partial file ever stands under a capture name; on
+// any failure the temporary file is removed.
+CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name, const std::string& text);
+
+}  // namespace workers

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+#include "protocols/Catalogue.h"
+
+namespace platform {
+class Event;
+}
+
+namespace workers {
+
+// Outcome of one pass over the line: hunting the sync bytes of a frame,
+// then reading the rest.
+enum class PassResult {
+    Frame,            // a whole frame is in the buffer
+    NotASync,         // a byte that does not start a frame was passed over
+    FirstSyncTimeOut, // nothing came while hunting the first sync byte
+    TimeOut,          // the second sync byte or the rest did not come in time
+    Stopped,          // the worker's stop signal came
+};
+
+// Reads one pass of `protocol`'s framing into `buffer` (15 bytes) with the
+// given wait bounds: each sync byte by itself, then the rest in one read.
+// A wrong second sync byte ends the pass; it is not tested as a first one.
+PassResult ReadFramePass(const protocols::ProtocolInfo& protocol, const protocols::ReadWaits& waits,
+                         std::uint8_t* buffer, const platform::Event& stop);
+
+}  // namespace workers

@@ -1,0 +1,41 @@
+#include <algorithm>
+
+#include "link/LinkState.h"
+#include "link/PortOps.h"
+#include "link/RefreshRequest.h"
+#include "protocols/HaltenRs.h"
+#include "protocols/Seal.h"
+#include "res/Resource.h"
+#include "workers/Workers.h"
+
+namespace workers {
+
+void SimulatorWorker() {
+    linkcore::LinkState& s = linkcore::Link();
+    const platform::Event& stop = *s.stopSimulator;
+    if (!s.portOpen.load()) return;
+
+    const int active = s.activeProtocol.load();
+    const protocols::ProtocolInfo& protocol = protocols::Protocol(active);
+    const std::size_t n = protocol.txFrameLength;
+    if (n == 0) return;
+
+    int cycles = 0;
+    while (!stop.IsSet()) {
+        // Missing the lock sends the previous frame again, unchanged.
+        if (platform::LockHold hold(*s.outLock, linkcore::kLockBoundMs); hold) {
+            if (active == protocols::kHaltenRs) protocols::StepHaltenCounter(s.outFrame);
+            protocols::SealOutFrame(active, s.outFrame, s.gearCode);
+            std::copy_n(s.outFrame.begin(), n, s.sendBuffer.begin());
+        }
+        linkcore::SendFrameStart(n, stop);
+        if (++cycles == protocol.simulatorRefreshEvery) {
+            cycles = 0;
+            linkcore::RefreshRequest(CMD_SHOW_OUT_FRAME, stop);
+        }
+        linkcore::SendFrameFlush(stop);
+        if (!platform::PauseUnlessStopped(stop, protocol.txPauseMs)) return;
+    }
+}
+
+}  // namespace workers

@@ -1,0 +1,50 @@
+#include <algorithm>
+
+#include "link/LinkState.h"
+#include "link/RefreshRequest.h"
+#include "protocols/HaltenRs.h"
+#include "res/Resource.h"
+#include "workers/FrameHunt.h"
+#include "workers/Workers.h"
+
+namespace workers {
+
+void SingleReadWorker() {
+    linkcore::LinkState& s = linkcore::Link();
+    const platform::Event& stop = *s.stopSingleRead;
+    if (!s.portOpen.load()) return;
+
+    s.rxBuffer[0] = 0;
+    s.rxBuffer[1] = 0;
+    const protocols::ProtocolInfo& protocol = protocols::Protocol(s.activeProtocol.load());
+    if (!protocol.singleRead) return;
+
+    // A line that keeps sending bytes without a frame start is hunted
+    // until the stop signal comes.
+    for (;;) {
+        if (stop.IsSet()) return;
+        const PassResult r = ReadFramePass(protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop);
+        if (r == PassResult::NotASync) continue;
+        if (r == PassResult::Stopped) return;
+        if (r == PassResult::FirstSyncTimeOut) {
+            if (protocol.singleReadHuntTimeoutIsTimeOut) s.linkStatus.store(linkcore::kStatusTimeOut);
+            return;
+        }
+        if (r == PassResult::TimeOut) {
+            s.linkStatus.store(linkcore::kStatusTimeOut);
+            return;
+        }
+        break;
+    }
+
+    if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
+        const auto frame = s.rxBuffer.begin();
+        std::copy(frame, frame + protocol.rxFrameLength, s.rxFrame.begin());
+        if (protocol.singleReadKeepsRaw) std::copy(frame, frame + protocol.rxFrameLength, s.rawRxFrame.begin());
+        if (protocol.descrambleRx) protocols::DescrambleRx(s.rxFrame);
+        if (protocol.singleReadPublishesStatus) s.linkStatus.store(1);
+    }
+    linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+}
+
+}  // namespace workers
