@@ -1,6 +1,7 @@
 #include "link/Connection.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "link/LinkState.h"
 #include "link/PortOps.h"
@@ -26,6 +27,13 @@ std::string Format(const char* format, unsigned n) {
     return text;
 }
 
+// The device a port-directory link stands for, to show the user.
+std::string DeviceBehind(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? path : real.string();
+}
+
 }  // namespace
 
 ConnectOutcome Connect(int portNumber, int decoder) {
@@ -41,7 +49,7 @@ ConnectOutcome Connect(int portNumber, int decoder) {
     const unsigned number = static_cast<unsigned>(portNumber);
     std::unique_ptr<platform::SerialPort> opened;
     if (auto device = platform::ResolveComPort(number)) {
-        outcome.device = *device;
+        outcome.device = DeviceBehind(*device);
         opened = platform::SerialPort::Open(*device, &outcome.error);
     } else {
         outcome.error = platform::OpenError::NotFound;
@@ -58,7 +66,7 @@ ConnectOutcome Connect(int portNumber, int decoder) {
     s.port.store(s.portHandle.get());
 
     const protocols::ProtocolInfo& protocol = protocols::Protocol(decoder);
-    SetLineSpeed(protocol.connect.settings, static_cast<int>(protocol.connect.speed));
+    SetLineSpeed(protocol.connect.mode, static_cast<int>(protocol.connect.speed));
     s.portOpen.store(true);
     outcome.opened = true;
     outcome.stateText = res::kConnected;

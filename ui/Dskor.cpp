@@ -35,7 +35,7 @@ void CDskor::OnSpeedSpin(int delta) {
 void CDskor::OnSpeedOk() {
     UpdateData(true);
     char mode[64];
-    std::snprintf(mode, sizeof mode, protocols::kLineSettingsFormat, static_cast<unsigned>(m_speed));
+    std::snprintf(mode, sizeof mode, protocols::kLineModeFormat, static_cast<unsigned>(m_speed));
     // The port keeps its settings when it cannot take the rate; lineSpeed
     // takes it all the same, and the next scooter run sets its own rate.
     linkcore::SetLineSpeed(mode, m_speed);

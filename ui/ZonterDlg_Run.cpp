@@ -3,12 +3,10 @@
 #include <QPushButton>
 
 #include "link/LinkState.h"
-#include "link/PortOps.h"
-#include "link/StopWorkers.h"
 #include "protocols/Catalogue.h"
 #include "protocols/Template.h"
 #include "ui/ZonterDlg.h"
-#include "workers/Workers.h"
+#include "workers/RunControl.h"
 
 namespace {
 
@@ -24,23 +22,15 @@ void CZonterDlg::BuildTemplate() {
 }
 
 bool CZonterDlg::PrepareRun(RunKind kind) {
-    linkcore::LinkState& s = linkcore::Link();
     UpdateData(true);
-    if (!s.portOpen.load()) return false;
+    if (!linkcore::Link().portOpen.load()) return false;
 
-    // Every run command stops the capture too: one reader at a time.
-    const bool captureWasRunning = s.captureThread.Running();
-    linkcore::StopWorkers({s.stopSingleRead.get(), s.stopAutoRead.get(), s.stopCapture.get(), s.stopSimulator.get()});
-    if (captureWasRunning) m_captureButton->setEnabled(true);
+    if (workers::StopForRun()) m_captureButton->setEnabled(true);
 
     const protocols::ProtocolInfo& protocol = protocols::Protocol(m_decoder);
     if (kind != RunKind::SingleRead && protocol.autoReadAndCaptureStopOnly) return false;
 
-    s.activeProtocol.store(m_decoder);
-    if (protocol.runStart.speed != 0 && s.lineSpeed != static_cast<int>(protocol.runStart.speed)) {
-        linkcore::SetLineSpeed(protocol.runStart.settings, static_cast<int>(protocol.runStart.speed));
-    }
-    linkcore::PurgePort();
+    workers::BeginRun(m_decoder);
 
     // Only the member changes; the box keeps its tick.
     if (!protocol.simulationAllowed) m_simulate = 0;
@@ -50,36 +40,22 @@ bool CZonterDlg::PrepareRun(RunKind kind) {
             BuildTemplate();
             UpdateData(false);
         }
-        const std::string text = m_templateText.toStdString();
-        if (platform::LockHold hold(*s.outLock, linkcore::kLockBoundMs); hold) {
-            protocols::ParseTemplate(text, m_decoder, s.outFrame);
-        }
-        s.stopSimulator->Reset();
-        s.simulatorThread.Start(workers::SimulatorWorker);
+        workers::StartSimulator(m_templateText.toStdString(), m_decoder);
     }
     return true;
 }
 
 void CZonterDlg::OnReadOnceClicked() {
-    if (!PrepareRun(RunKind::SingleRead)) return;
-    linkcore::LinkState& s = linkcore::Link();
-    s.stopSingleRead->Reset();
-    s.singleReadThread.Start(workers::SingleReadWorker);
+    if (PrepareRun(RunKind::SingleRead)) workers::StartSingleRead();
 }
 
 void CZonterDlg::OnReadAutoClicked() {
-    if (!PrepareRun(RunKind::AutoRead)) return;
-    linkcore::LinkState& s = linkcore::Link();
-    s.linkStatus.store(linkcore::kStatusNothing);
-    s.stopAutoRead->Reset();
-    s.autoReadThread.Start(workers::AutoReadWorker);
+    if (PrepareRun(RunKind::AutoRead)) workers::StartAutoRead();
 }
 
 void CZonterDlg::OnCaptureClicked() {
     if (!PrepareRun(RunKind::Capture)) return;
-    linkcore::LinkState& s = linkcore::Link();
-    s.stopCapture->Reset();
-    s.captureThread.Start(workers::CaptureWorker);
+    workers::StartCapture();
     m_captureButton->setEnabled(false);
 }
 

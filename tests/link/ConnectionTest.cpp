@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "link/Connection.h"
+#include "link/LinkState.h"
+#include "link/PortOps.h"
+#include "platform/SerialPort.h"
+#include "protocols/Catalogue.h"
+#include "tests/support/LinkHarness.h"
+
+namespace {
+
+using namespace testing_support;
+using linkcore::Link;
+
+class Connection : public LinkHarness {};
+
+// Sets the line's own speed as another program would have left it.
+void PresetLine(const std::string& device, const char* mode) {
+    auto port = platform::SerialPort::Open(device);
+    ASSERT_TRUE(port);
+    platform::LineSettings s;
+    ASSERT_TRUE(platform::BuildLineSettings(mode, s));
+    ASSERT_TRUE(port->ApplySettings(s));
+}
+
+TEST_F(Connection, AMissingPortSaysNoAccessWithItsNumber) {
+    const auto outcome = linkcore::Connect(3, protocols::kHaltenRs);
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.stateText, "Нет доступа к COM3");
+    EXPECT_FALSE(Link().portOpen.load());
+    EXPECT_EQ(Link().port.load(), nullptr);
+}
+
+TEST_F(Connection, SpeedAtConnectFollowsTheDecoder) {
+    for (int decoder : {0, 1, 2, -1, 7}) {
+        SCOPED_TRACE(decoder);
+        const auto outcome = linkcore::Connect(1, decoder);
+        ASSERT_TRUE(outcome.opened);
+        EXPECT_EQ(outcome.stateText, "Соединение установ.");
+        EXPECT_EQ(outcome.device, peer->slavePath());
+        const int expected = decoder == 2 ? 9600 : 1200;
+        EXPECT_EQ(Link().lineSpeed, expected);
+        EXPECT_EQ(peer->SlaveSpeed(), expected);
+        EXPECT_TRUE(Link().portOpen.load());
+    }
+}
+
+TEST_F(Connection, DisconnectAndCloseWriteTheSavedSettingsBack) {
+    PresetLine(peer->slavePath(), "baud=4800 parity=N data=8 stop=1");
+    ASSERT_TRUE(Connect(protocols::kHaltenRs));
+    EXPECT_EQ(peer->SlaveSpeed(), 1200);
+    linkcore::Disconnect();
+    EXPECT_EQ(peer->SlaveSpeed(), 4800);
+    EXPECT_FALSE(Link().portOpen.load());
+
+    ASSERT_TRUE(Connect(protocols::kKugooM));
+    EXPECT_EQ(peer->SlaveSpeed(), 9600);
+    linkcore::ReleaseSyncObjects();  // the dialog's end
+    EXPECT_EQ(peer->SlaveSpeed(), 4800);
+    linkcore::CreateSyncObjects(&window);
+}
+
+TEST_F(Connection, ConnectOnAnOpenPortReopensIt) {
+    ASSERT_TRUE(Connect(protocols::kHaltenRs));
+    ASSERT_TRUE(Connect(protocols::kKugooM));
+    EXPECT_EQ(peer->SlaveSpeed(), 9600);
+    // A failed reopen leaves no port behind.
+    const auto failed = linkcore::Connect(4, protocols::kHaltenRs);
+    EXPECT_FALSE(failed.opened);
+    EXPECT_FALSE(Link().portOpen.load());
+    EXPECT_EQ(Link().port.load(), nullptr);
+}
+
+TEST_F(Connection, APortHeldByAnotherProgramCannotBeOpened) {
+    auto other = platform::SerialPort::Open(peer->slavePath());
+    ASSERT_TRUE(other);
+    const auto outcome = linkcore::Connect(1, protocols::kHaltenRs);
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.stateText, "Нет доступа к COM1");
+    EXPECT_EQ(outcome.error, platform::OpenError::Busy);
+}
+
+TEST_F(Connection, ARefusedRateKeepsThePortButLineSpeedTakesIt) {
+    ASSERT_TRUE(Connect(protocols::kHaltenRs));
+    linkcore::SetLineSpeed("baud=57600 parity=N data=8 stop=1", 57600);
+    EXPECT_EQ(peer->SlaveSpeed(), 57600);
+    linkcore::SetLineSpeed("baud=0 parity=N data=8 stop=1", 0);
+    EXPECT_EQ(peer->SlaveSpeed(), 57600);
+    EXPECT_EQ(Link().lineSpeed, 0);
+    linkcore::SetLineSpeed("baud=4294967295 parity=N data=8 stop=1", -1);
+    EXPECT_EQ(peer->SlaveSpeed(), 57600);
+    EXPECT_EQ(Link().lineSpeed, -1);
+}
+
+}  // namespace
