@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "protocols/Catalogue.h"
+#include "protocols/Frames.h"
+
+namespace protocols {
+
+// Receive frame (controller to display), 14 bytes, not scrambled.
+inline constexpr std::uint8_t kKugooSync1 = Protocol(kKugooM).sync[0];
+inline constexpr std::uint8_t kKugooSync2 = Protocol(kKugooM).sync[1];
+inline constexpr std::size_t kKugooRxP = 7;
+inline constexpr std::size_t kKugooRxVtHigh = 8;
+inline constexpr std::size_t kKugooRxVtLow = 9;
+
+// Transmit frame (display to controller), 20 bytes.
+inline constexpr std::size_t kKugooTxGear = 4;
+inline constexpr std::size_t kKugooTxZeroStart = 5;
+inline constexpr std::size_t kKugooTxEbs = 9;
+inline constexpr std::size_t kKugooTxSoftStart = 10;
+inline constexpr std::size_t kKugooTxMaxV = 12;
+inline constexpr std::size_t kKugooTxMaxP = 13;
+inline constexpr std::size_t kKugooTxThrottleHigh = 16;
+inline constexpr std::size_t kKugooTxThrottleLow = 17;
+inline constexpr std::size_t kKugooTxCruise = 18;
+inline constexpr std::size_t kKugooTxChecksum = 19;
+inline constexpr std::uint8_t kKugooZeroStartBit = 0x40;  // in byte 5
+inline constexpr std::uint8_t kKugooCruiseBit = 0x40;     // in byte 18
+
+// V/T (high byte first) and P of a received frame.
+int KugooVt(ConstRxFrameSpan rx);
+int KugooP(ConstRxFrameSpan rx);
+
+// Writes the plain gear code and the checksum.
+void SealKugoo(OutFrameSpan frame, std::uint8_t gearCode);
+
+}  // namespace protocols
