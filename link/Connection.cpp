@@ -61,7 +61,8 @@ ConnectOutcome Connect(int portNumber, int decoder) {
         return outcome;
     }
 
-    opened->ReadSettings(s.savedLineSettings);
+    // The port's own settings, as they were before the open made it raw.
+    s.savedLineSettings = opened->SettingsAtOpen();
     s.portHandle = std::move(opened);
     s.port.store(s.portHandle.get());
 

@@ -1,0 +1,181 @@
+// System commands sent from other threads: served on the dialog's thread,
+// also inside modal loops; waiters released by completion, stop, bound or
+// the dialog's end.
+#include <QAbstractButton>
+#include <QMessageBox>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "TestDialogs.h"
+#include "WaitUntil.h"
+#include "platform/Event.h"
+
+namespace testing_ui {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A worker that sends one command and remembers what came back.
+struct Sender {
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    std::atomic<bool> result{false};
+    Clock::duration took{};
+    std::thread thread;
+
+    void Start(DialogBase& dialog, unsigned code, const platform::Event* stop, int boundMs)
+    {
+        thread = std::thread([this, &dialog, code, stop, boundMs] {
+            started = true;
+            const auto begin = Clock::now();
+            result = dialog.SendSysCommand(code, stop, boundMs);
+            took = Clock::now() - begin;
+            done = true;
+        });
+    }
+    ~Sender()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+TEST(SysCommand, SameThreadRunsAtOnce)
+{
+    PanelDialog panel;
+    EXPECT_TRUE(panel.SendSysCommand(112, nullptr, 0));
+    ASSERT_EQ(panel.sysCommands.size(), 1u);
+    EXPECT_EQ(panel.sysCommands[0], 112u);
+}
+
+TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread)
+{
+    PanelDialog panel;
+    panel.show();
+    Sender sender;
+    sender.Start(panel, 113, nullptr, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return sender.done.load(); }));
+    EXPECT_TRUE(sender.result);
+    ASSERT_EQ(panel.sysCommands.size(), 1u);
+    EXPECT_EQ(panel.sysCommands[0], 113u);
+    EXPECT_EQ(panel.sysThreads[0], std::this_thread::get_id());
+    EXPECT_EQ(panel.PendingSysCommands(), 0);
+}
+
+TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned)
+{
+    PanelDialog panel;
+    std::atomic<bool> senderDoneInsideHandler{true};
+    Sender sender;
+    panel.onSysCommand = [&](unsigned) {
+        // Let the waiter have its chance to return early; it must not.
+        for (int i = 0; i < 50; ++i)
+            std::this_thread::yield();
+        senderDoneInsideHandler = sender.done.load();
+    };
+    sender.Start(panel, 112, nullptr, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return sender.done.load(); }));
+    EXPECT_FALSE(senderDoneInsideHandler);
+    EXPECT_TRUE(sender.result);
+}
+
+TEST(SysCommand, ServedWhileAMessageBoxIsOpen)
+{
+    PanelDialog panel;
+    panel.show();
+    bool servedInsideBox = false;
+    bool boxOpen = false;
+    panel.onSysCommand = [&](unsigned) { servedInsideBox = boxOpen; };
+
+    Sender sender;
+    ModalWatcher watcher([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return;
+        if (!sender.thread.joinable())
+            sender.Start(panel, 113, nullptr, 5000);
+        else if (sender.done)
+            box->button(QMessageBox::Ok)->click();
+    });
+    QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("open"), QMessageBox::Ok, &panel);
+    boxOpen = true;
+    box.exec();
+    boxOpen = false;
+    ASSERT_TRUE(sender.done);
+    EXPECT_TRUE(sender.result);
+    EXPECT_TRUE(servedInsideBox);
+}
+
+TEST(SysCommand, ServedWhileAnotherModalDialogRuns)
+{
+    PanelDialog panel;
+    panel.show();
+    SmallDialog child(&panel);
+    bool servedInsideChild = false;
+    panel.onSysCommand = [&](unsigned) { servedInsideChild = child.isVisible(); };
+
+    Sender sender;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (modal != &child)
+            return;
+        if (!sender.thread.joinable())
+            sender.Start(panel, 112, nullptr, 5000);
+        else if (sender.done)
+            child.EndDialog(QDialog::Rejected);
+    });
+    EXPECT_EQ(child.DoModal(), QDialog::Rejected);
+    ASSERT_TRUE(sender.done);
+    EXPECT_TRUE(sender.result);
+    EXPECT_TRUE(servedInsideChild);
+}
+
+TEST(SysCommand, StopReleasesAWaiterWhileTheDialogThreadIsBusy)
+{
+    PanelDialog panel;
+    platform::Event stop;
+    Sender sender;
+    sender.Start(panel, 113, &stop, 60000);
+    // This thread stays busy (no event processing) until the request is queued.
+    while (panel.PendingSysCommands() == 0)
+        std::this_thread::yield();
+    stop.Set();
+    sender.thread.join();
+    EXPECT_FALSE(sender.result);
+    EXPECT_LT(sender.took, std::chrono::seconds(30));
+    EXPECT_TRUE(panel.sysCommands.empty());
+
+    // The late request is still served once the thread gets to it, harmlessly.
+    ASSERT_TRUE(WaitUntil([&] { return panel.sysCommands.size() == 1; }));
+    EXPECT_EQ(panel.PendingSysCommands(), 0);
+}
+
+TEST(SysCommand, BoundRunsOutWhileTheDialogThreadIsBusy)
+{
+    PanelDialog panel;
+    Sender sender;
+    sender.Start(panel, 113, nullptr, 50);
+    sender.thread.join();   // this thread serves nothing meanwhile
+    EXPECT_FALSE(sender.result);
+    EXPECT_GE(sender.took, std::chrono::milliseconds(40));
+    DrainEvents();
+}
+
+TEST(SysCommand, DestroyedDialogReleasesItsWaiters)
+{
+    auto panel = std::make_unique<PanelDialog>();
+    Sender sender;
+    sender.Start(*panel, 113, nullptr, 60000);
+    while (panel->PendingSysCommands() == 0)
+        std::this_thread::yield();
+    panel.reset();
+    sender.thread.join();
+    EXPECT_FALSE(sender.result);
+    EXPECT_LT(sender.took, std::chrono::seconds(30));
+}
+
+}  // namespace
+}  // namespace testing_ui

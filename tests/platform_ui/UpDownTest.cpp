@@ -1,0 +1,75 @@
+// The up-down control reports only the sign of a press: up -1, down +1.
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "TestDialogs.h"
+#include "WaitUntil.h"
+#include "platform/ui/UpDownControl.h"
+
+namespace testing_ui {
+namespace {
+
+TEST(UpDown, ArrowsReportTheSignOfTheChange)
+{
+    PanelDialog panel;
+    std::vector<int> deltas;
+    panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
+    panel.show();
+
+    auto* up = panel.findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_UP"));
+    auto* down = panel.findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_DOWN"));
+    ASSERT_NE(up, nullptr);
+    ASSERT_NE(down, nullptr);
+    QTest::mouseClick(up, Qt::LeftButton);
+    QTest::mouseClick(up, Qt::LeftButton);
+    QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_EQ(deltas, (std::vector<int>{-1, -1, +1}));
+
+    // The arrows lie one above the other inside the control's rectangle.
+    EXPECT_LT(up->geometry().bottom(), down->geometry().top() + 1);
+    EXPECT_TRUE(panel.Control(IDC_PORT_SPIN)->rect().contains(down->geometry()));
+}
+
+TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused)
+{
+    PanelDialog panel;
+    std::vector<int> deltas;
+    panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
+    panel.show();
+    QWidget* spin = panel.Control(IDC_PORT_SPIN);
+    spin->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(panel.focusWidget(), spin);
+
+    QTest::keyClick(spin, Qt::Key_Up);
+    QTest::keyClick(spin, Qt::Key_Down);
+    QTest::keyClick(spin, Qt::Key_Down);
+    EXPECT_EQ(deltas, (std::vector<int>{-1, +1, +1}));
+}
+
+TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken)
+{
+    platform::ui::UpDownControl control(QStringLiteral("IDC_X"), false);
+    QSignalSpy spy(&control, &platform::ui::UpDownControl::deltaPos);
+    QTest::keyClick(&control, Qt::Key_Up);
+    EXPECT_EQ(spy.count(), 0);
+    control.UpButton()->click();
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), -1);
+}
+
+TEST(UpDown, NotifyReachesTheMappedHandlerWithItsDelta)
+{
+    SmallDialog small;
+    int last = 0;
+    small.Map(Notification::DeltaPos, IDC_VALUE_SPIN, [&](int delta) { last = delta; });
+    small.Notify(Notification::DeltaPos, IDC_VALUE_SPIN, -3);
+    EXPECT_EQ(last, -3);
+    small.Notify(Notification::DeltaPos, IDC_PORT_SPIN, 5);   // nothing mapped: ignored
+    EXPECT_EQ(last, -3);
+}
+
+}  // namespace
+}  // namespace testing_ui

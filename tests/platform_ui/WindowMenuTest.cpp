@@ -1,0 +1,142 @@
+// The dialog's own window menu.
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "TestDialogs.h"
+#include "WaitUntil.h"
+
+namespace testing_ui {
+namespace {
+
+QStringList Entries(const QMenu* menu)
+{
+    QStringList entries;
+    for (const QAction* action : menu->actions())
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return entries;
+}
+
+// A point of the dialog that no control covers.
+QPoint FreePoint(const QWidget& dialog)
+{
+    for (int y = 2; y < dialog.height(); y += 3) {
+        for (int x = 2; x < dialog.width(); x += 3) {
+            if (!dialog.childAt(x, y))
+                return QPoint(x, y);
+        }
+    }
+    return QPoint(-1, -1);
+}
+
+TEST(WindowMenu, StandardItemsThenAppendedOnes)
+{
+    PanelDialog panel;
+    panel.AppendMenuSeparator();
+    panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
+    panel.AppendMenuItem(QStringLiteral("Скорость ..."), 114);
+
+    auto* menu = panel.findChild<QMenu*>(QStringLiteral("IDM_SYSMENU"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, panel.WindowMenu());
+    const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("Свернуть"), QStringLiteral("-"),
+                               QStringLiteral("Закрыть"),     QStringLiteral("-"),        QStringLiteral("&О проекте..."),
+                               QStringLiteral("Скорость ...")};
+    EXPECT_EQ(Entries(menu), expected);
+
+    auto* close = menu->findChild<QAction*>(QStringLiteral("SC_CLOSE"));
+    if (!close)
+        close = panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"));
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+    for (QAction* action : menu->actions())
+        EXPECT_TRUE(action->isSeparator() || !action->objectName().isEmpty()) << action->text().toStdString();
+}
+
+TEST(WindowMenu, NoMinimiseWithoutAMinimiseBox)
+{
+    SmallDialog small;
+    const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("-"), QStringLiteral("Закрыть")};
+    EXPECT_EQ(Entries(small.WindowMenu()), expected);
+}
+
+TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses)
+{
+    PanelDialog panel;
+    panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
+    panel.AppendMenuItem(QStringLiteral("Скорость ..."), 114);
+    panel.show();
+
+    auto* about = panel.findChild<QAction*>(QStringLiteral("CMD_16"));
+    auto* speed = panel.findChild<QAction*>(QStringLiteral("CMD_114"));
+    ASSERT_NE(about, nullptr);
+    ASSERT_NE(speed, nullptr);
+    speed->trigger();
+    EXPECT_TRUE(panel.sysCommands.empty());   // not inside the menu's activation
+    about->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return panel.sysCommands.size() == 2; }));
+    EXPECT_EQ(panel.sysCommands, (std::vector<unsigned>{114, 16}));
+    EXPECT_EQ(panel.sysThreads.front(), std::this_thread::get_id());
+}
+
+TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises)
+{
+    PanelDialog panel;
+    panel.show();
+    panel.findChild<QAction*>(QStringLiteral("SC_MINIMIZE"))->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return panel.isMinimized(); }));
+
+    panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"))->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return panel.cancelCount == 1; }));
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(panel.result(), QDialog::Rejected);
+}
+
+TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl)
+{
+    PanelDialog panel;
+    panel.show();
+    QMenu* menu = panel.WindowMenu();
+
+    QWidget* button = panel.Control(IDCANCEL);
+    QContextMenuEvent onButton(QContextMenuEvent::Mouse, QPoint(3, 3), button->mapToGlobal(QPoint(3, 3)));
+    QApplication::sendEvent(button, &onButton);
+    DrainEvents();
+    EXPECT_FALSE(menu->isVisible());
+
+    const QPoint free = FreePoint(panel);
+    ASSERT_GE(free.x(), 0);
+    QContextMenuEvent onDialog(QContextMenuEvent::Mouse, free, panel.mapToGlobal(free));
+    QApplication::sendEvent(&panel, &onDialog);
+    ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+    menu->hide();
+}
+
+TEST(WindowMenu, AltSpaceOpensIt)
+{
+    PanelDialog panel;
+    panel.show();
+    panel.activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == &panel; }));
+    QTest::keyClick(panel.focusWidget(), Qt::Key_Space, Qt::AltModifier);
+    ASSERT_TRUE(WaitUntil([&] { return panel.WindowMenu()->isVisible(); }));
+    panel.WindowMenu()->hide();
+    ASSERT_TRUE(WaitUntil([&] { return !panel.WindowMenu()->isVisible(); }));
+    EXPECT_EQ(panel.cancelCount, 0);   // the focused button was not pressed
+
+    // Also from a box being typed in, which gets no blank.
+    auto* port = panel.Control(IDC_PORT);
+    port->setFocus();
+    QTest::keyClick(port, Qt::Key_Space, Qt::AltModifier);
+    ASSERT_TRUE(WaitUntil([&] { return panel.WindowMenu()->isVisible(); }));
+    panel.WindowMenu()->hide();
+    EXPECT_EQ(static_cast<QLineEdit*>(port)->text(), QStringLiteral("1"));
+}
+
+}  // namespace
+}  // namespace testing_ui

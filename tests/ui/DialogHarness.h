@@ -1,0 +1,96 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include <filesystem>
+#include <memory>
+
+#include "link/LinkState.h"
+#include "platform/PortNames.h"
+#include "platform/PseudoTerminal.h"
+#include "res/Resource.h"
+#include "tests/platform_ui/WaitUntil.h"
+#include "ui/ZonterDlg.h"
+
+namespace testing_ui {
+
+// The main dialog, shown on the offscreen platform, with COM1 a
+// pseudo-terminal in a temporary port directory.
+class DialogHarness : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/zonter-ui-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        platform::SetPortDirectory(dir_ + "/ports");
+        platform::SetPortDirectoryOnly(true);
+        peer = platform::PseudoTerminal::Open();
+        ASSERT_TRUE(peer);
+        ASSERT_TRUE(platform::RegisterPort(1, peer->slavePath()));
+        linkcore::ResetLinkDataForTests();
+        dlg = std::make_unique<CZonterDlg>();
+        dlg->show();
+        ASSERT_TRUE(WaitUntil([] { return linkcore::Link().stopSingleRead != nullptr; }));
+        DrainEvents();  // the sliders' first drawing
+    }
+
+    void TearDown() override {
+        dlg.reset();
+        peer.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    template <class W>
+    W* Get(int id) const {
+        W* w = dlg->ControlAs<W>(id);
+        EXPECT_NE(w, nullptr) << id;
+        return w;
+    }
+    QString Text(int id) const {
+        QWidget* w = dlg->Control(id);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+        return {};
+    }
+    void SetText(int id, const QString& text) { Get<QLineEdit>(id)->setText(text); }
+    void Click(int id) { Get<QAbstractButton>(id)->click(); DrainEvents(); }
+    void MoveSlider(int id, int position) { Get<QSlider>(id)->setValue(position); DrainEvents(); }
+    void SelectDecoder(int index) { Get<QComboBox>(IDC_DECODER)->setCurrentIndex(index); }
+    bool Enabled(int id) const { return dlg->Control(id)->isEnabled(); }
+
+    void Connect(int decoder) {
+        SelectDecoder(decoder);
+        Click(IDC_CONNECT);
+        ASSERT_TRUE(linkcore::Link().portOpen.load());
+    }
+
+    // Bytes the tool sent, up to n within ms.
+    std::vector<std::uint8_t> Receive(std::size_t n, int ms = 3000) {
+        std::vector<std::uint8_t> buf(n);
+        std::size_t got = 0;
+        QDeadlineTimer deadline(ms);
+        while (got < n && !deadline.hasExpired()) {
+            got += peer->ReadSome(buf.data() + got, n - got, 5);
+            QCoreApplication::processEvents();
+        }
+        buf.resize(got);
+        return buf;
+    }
+
+    const std::string& dir() const { return dir_; }
+
+    std::unique_ptr<CZonterDlg> dlg;
+    std::unique_ptr<platform::PseudoTerminal> peer;
+
+private:
+    std::string dir_;
+};
+
+}  // namespace testing_ui
