@@ -38,6 +38,10 @@ public:
     // Reads the port's current settings (whole termios state) into `out`.
     bool ReadSettings(LineSettings& out) const;
 
+    // The settings the port had before Open switched it to raw mode, in the
+    // same form as ReadSettings gives; applying them undoes the open.
+    const LineSettings& SettingsAtOpen() const { return settingsAtOpen_; }
+
     // Applies `s`: a record read from a port is restored exactly; one built
     // from a mode string sets raw mode with its speed, parity, data and stop
     // bits. Any speed is applied through termios2 (BOTHER). A speed the port
@@ -72,6 +76,7 @@ private:
     SerialPort(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}
     int fd_;
     std::string device_;
+    LineSettings settingsAtOpen_{};
 };
 
 }  // namespace platform

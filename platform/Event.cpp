@@ -1,0 +1,56 @@
+#include "platform/Event.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Deadline.h"
+
+namespace platform {
+
+// The eventfd counter is non-zero exactly while the event is set; waits
+// only poll it, so any number of waiters see the same state.
+Event::Event() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+Event::~Event() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void Event::Set() {
+    const std::uint64_t one = 1;
+    // EAGAIN would mean the counter is saturated: the event is set anyway.
+    while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void Event::Reset() {
+    std::uint64_t value = 0;
+    // One read takes the whole counter back to zero; EAGAIN: already clear.
+    while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+bool Event::Wait(int ms) const {
+    pollfd p{fd_, POLLIN, 0};
+    return PollUntil(&p, 1, Deadline(ms)) > 0 && (p.revents & POLLIN) != 0;
+}
+
+int WaitAny(std::initializer_list<const Event*> events, int ms) {
+    std::vector<pollfd> fds;
+    fds.reserve(events.size());
+    for (const Event* e : events) fds.push_back(pollfd{e ? e->Fd() : -1, POLLIN, 0});
+    if (PollUntil(fds.data(), fds.size(), Deadline(ms)) <= 0) return -1;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents & POLLIN) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool PauseUnlessStopped(const Event& stop, int ms) {
+    return !stop.Wait(ms);
+}
+
+}  // namespace platform

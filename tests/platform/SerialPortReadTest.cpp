@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "platform/Event.h"
+#include "tests/platform/PortFixture.h"
+
+namespace zonter_test {
+namespace {
+
+using platform::Event;
+using platform::ReadOutcome;
+
+std::vector<std::uint8_t> Sequence(std::size_t n, std::uint8_t first = 0x30) {
+    std::vector<std::uint8_t> v(n);
+    std::iota(v.begin(), v.end(), first);
+    return v;
+}
+
+using ReadExactTest = PortFixture;
+
+TEST_F(ReadExactTest, ReadInPiecesCompletesWithTheLastByte) {
+    const auto frame = Sequence(14);
+    std::array<std::uint8_t, 14> dest{};
+    Event stop;
+    ReadOutcome outcome = ReadOutcome::TimedOut;
+    Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 5000, &stop); });
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+    const ThreadProbe probe = reader.probe();
+    const std::int64_t before = probe.BytesRead();
+
+    // Each piece is taken before the next is sent, so the read really is
+    // assembled from several reads of the line.
+    std::size_t sent = 0;
+    for (std::size_t piece : {5u, 5u, 3u}) {
+        ASSERT_TRUE(peer_->WriteAll(std::span(frame).subspan(sent, piece)));
+        sent += piece;
+        ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == static_cast<std::int64_t>(sent); }));
+        ASSERT_TRUE(reader.WaitUntilBlocked());
+        EXPECT_FALSE(reader.done()) << "completed after " << sent << " bytes";
+    }
+
+    const auto start = Clock::now();
+    ASSERT_TRUE(peer_->WriteAll(std::span(frame).subspan(13)));
+    reader.Join();
+    EXPECT_EQ(outcome, ReadOutcome::Completed);
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_TRUE(std::equal(dest.begin(), dest.end(), frame.begin()));
+}
+
+TEST_F(ReadExactTest, ShortReadTimesOutAndTheMissingByteGoesToTheNextRead) {
+    const auto bytes = Sequence(17);
+    ASSERT_TRUE(peer_->WriteAll(std::span(bytes).first(13)));
+    ASSERT_TRUE(WaitForPending(13));
+
+    std::array<std::uint8_t, 14> dest{};
+    const auto start = Clock::now();
+    EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 300, nullptr), ReadOutcome::TimedOut);
+    EXPECT_GE(MsSince(start), 300);
+    EXPECT_TRUE(std::equal(dest.begin(), dest.begin() + 13, bytes.begin()));
+    EXPECT_EQ(dest[13], 0);
+
+    ASSERT_TRUE(peer_->WriteAll(std::span(bytes).subspan(13)));
+    std::array<std::uint8_t, 4> next{};
+    ASSERT_EQ(port_->ReadExact(next.data(), next.size(), 2000, nullptr), ReadOutcome::Completed);
+    EXPECT_TRUE(std::equal(next.begin(), next.end(), bytes.begin() + 13));
+}
+
+TEST_F(ReadExactTest, BytesBeyondTheCountStayQueued) {
+    const auto bytes = Sequence(20);
+    ASSERT_TRUE(peer_->WriteAll(bytes));
+    ASSERT_TRUE(WaitForPending(20));
+
+    std::array<std::uint8_t, 14> first{};
+    ASSERT_EQ(port_->ReadExact(first.data(), first.size(), 1000, nullptr), ReadOutcome::Completed);
+    EXPECT_EQ(Pending(), 6);
+    std::array<std::uint8_t, 6> rest{};
+    ASSERT_EQ(port_->ReadExact(rest.data(), rest.size(), 1000, nullptr), ReadOutcome::Completed);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), bytes.begin()));
+    EXPECT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + 14));
+}
+
+TEST_F(ReadExactTest, StopWakesAPendingReadAndKeepsWhatCameSoFar) {
+    std::array<std::uint8_t, 14> dest{};
+    Event stop;
+    ReadOutcome outcome = ReadOutcome::Completed;
+    Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 10000, &stop); });
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+    const ThreadProbe probe = reader.probe();
+    const std::int64_t before = probe.BytesRead();
+    ASSERT_TRUE(peer_->WriteAll(std::vector<std::uint8_t>{0xA1, 0xA2, 0xA3}));
+    ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == 3; }));
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+
+    const auto start = Clock::now();
+    stop.Set();
+    reader.Join();
+    EXPECT_EQ(outcome, ReadOutcome::Stopped);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_EQ(dest[0], 0xA1);
+    EXPECT_EQ(dest[2], 0xA3);
+    EXPECT_EQ(dest[3], 0);
+}
+
+TEST_F(ReadExactTest, AStopAlreadySetWinsOverWaitingBytes) {
+    ASSERT_TRUE(peer_->WriteAll(Sequence(14)));
+    ASSERT_TRUE(WaitForPending(14));
+    Event stop;
+    stop.Set();
+    std::array<std::uint8_t, 14> dest{};
+    EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 5000, &stop), ReadOutcome::Stopped);
+    EXPECT_EQ(Pending(), 14);
+}
+
+TEST_F(ReadExactTest, HungUpLineTimesOutAfterTheBoundWithoutSpinning) {
+    peer_->HangUp();
+    std::array<std::uint8_t, 14> dest{};
+    Event stop;
+
+    const double cpuBefore = ProcessCpuMs();
+    const auto start = Clock::now();
+    EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 500, &stop), ReadOutcome::TimedOut);
+    EXPECT_GE(MsSince(start), 500);
+    EXPECT_LT(ProcessCpuMs() - cpuBefore, 50.0);
+
+    const auto startNoStop = Clock::now();
+    EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 200, nullptr), ReadOutcome::TimedOut);
+    EXPECT_GE(MsSince(startNoStop), 200);
+}
+
+TEST_F(ReadExactTest, StopWakesAReadWaitingOnAHungUpLine) {
+    peer_->HangUp();
+    std::array<std::uint8_t, 14> dest{};
+    Event stop;
+    ReadOutcome outcome = ReadOutcome::Completed;
+    Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 10000, &stop); });
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+
+    const auto start = Clock::now();
+    stop.Set();
+    reader.Join();
+    EXPECT_EQ(outcome, ReadOutcome::Stopped);
+    EXPECT_LT(MsSince(start), 1000);
+}
+
+TEST_F(ReadExactTest, WriteFailsOnAHungUpLine) {
+    peer_->HangUp();
+    Event stop;
+    const std::array<std::uint8_t, 3> bytes{1, 2, 3};
+    EXPECT_FALSE(port_->Write(bytes.data(), bytes.size(), &stop));
+}
+
+}  // namespace
+}  // namespace zonter_test

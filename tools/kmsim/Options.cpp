@@ -1,0 +1,220 @@
+#include "tools/kmsim/Options.h"
+
+#include <charconv>
+#include <limits>
+#include <vector>
+
+namespace kmsim {
+
+namespace {
+
+constexpr unsigned kMaxPort = 9999;
+constexpr int kMaxIntervalMs = 60'000;
+
+std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t low, std::uint64_t high) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, 10);
+    if (text.empty() || ec != std::errc{} || ptr != end || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::optional<protocols::ProtocolIndex> ProtocolNamed(std::string_view name) {
+    if (name == "halten") return protocols::kHaltenRs;
+    if (name == "kugoo") return protocols::kKugooM;
+    if (name == "test") return protocols::kTest;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int DefaultIntervalMs(protocols::ProtocolIndex protocol) {
+    return protocol == protocols::kKugooM ? 50 : 100;
+}
+
+ParsedOptions ParseOptions(std::span<const std::string_view> args) {
+    Options o;
+    std::optional<int> interval;
+    auto fail = [](std::string why) { return ParsedOptions{std::nullopt, std::move(why)}; };
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view name = args[i];
+        std::optional<std::string_view> inlineValue;
+        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string_view::npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        // The option's value: after '=' or the next argument.
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < args.size()) return args[++i];
+            return std::nullopt;
+        };
+        auto flag = [&]() { return !inlineValue; };
+        auto count = [&](std::uint64_t low) -> std::optional<std::uint64_t> {
+            const auto v = value();
+            return v ? Number(*v, low, std::numeric_limits<std::uint32_t>::max()) : std::nullopt;
+        };
+        const std::string option(name);
+
+        if (name == "--help" || name == "-h") {
+            if (!flag()) return fail(option + " takes no value");
+            o.help = true;
+        } else if (name == "--quiet" || name == "-q") {
+            if (!flag()) return fail(option + " takes no value");
+            o.quiet = true;
+        } else if (name == "--garbage") {
+            if (!flag()) return fail(option + " takes no value");
+            o.faults.garbage = true;
+        } else if (name == "--protocol") {
+            const auto v = value();
+            const auto p = v ? ProtocolNamed(*v) : std::nullopt;
+            if (!p) return fail("--protocol wants halten, kugoo or test");
+            o.protocol = *p;
+        } else if (name == "--port") {
+            const auto v = value();
+            const auto n = v ? Number(*v, 1, kMaxPort) : std::nullopt;
+            if (!n) return fail("--port wants a number from 1 to " + std::to_string(kMaxPort));
+            o.port = static_cast<unsigned>(*n);
+        } else if (name == "--port-dir") {
+            const auto v = value();
+            if (!v || v->empty()) return fail("--port-dir wants a directory");
+            o.portDirectory = std::string(*v);
+        } else if (name == "--interval") {
+            const auto v = value();
+            const auto n = v ? Number(*v, 0, kMaxIntervalMs) : std::nullopt;
+            if (!n) return fail("--interval wants milliseconds from 0 to " + std::to_string(kMaxIntervalMs));
+            interval = static_cast<int>(*n);
+        } else if (name == "--seed") {
+            const auto v = value();
+            const auto n = v ? Number(*v, 0, std::numeric_limits<std::uint64_t>::max()) : std::nullopt;
+            if (!n) return fail("--seed wants a whole number");
+            o.seed = *n;
+        } else if (name == "--log") {
+            const auto v = value();
+            if (!v || v->empty()) return fail("--log wants a file name");
+            o.logPath = std::string(*v);
+        } else if (name == "--mismatch") {
+            const auto v = value();
+            if (v && *v == "filler") {
+                o.mismatch = MismatchMode::Filler;
+            } else if (v && *v == "mute") {
+                o.mismatch = MismatchMode::Mute;
+            } else {
+                return fail("--mismatch wants filler or mute");
+            }
+        } else if (name == "--silence-after" || name == "--hangup-after" || name == "--frames") {
+            const auto n = count(0);
+            if (!n) return fail(option + " wants a number of frames");
+            if (name == "--silence-after") o.faults.silenceAfter = *n;
+            if (name == "--hangup-after") o.faults.hangupAfter = *n;
+            if (name == "--frames") o.frameLimit = *n;
+        } else if (name == "--drop-byte") {
+            const auto n = count(1);
+            if (!n) return fail("--drop-byte wants a frame number from 1");
+            o.faults.dropByteOf = *n;
+        } else {
+            return fail("unknown argument: " + option);
+        }
+    }
+    o.intervalMs = interval ? *interval : DefaultIntervalMs(o.protocol);
+    return ParsedOptions{o, ""};
+}
+
+std::string HelpText(std::string_view program) {
+    const std::string p(program);
+    return "Usage: " + p + R"( [options]
+
+Plays a scooter's motor controller (KM) on a pseudo-terminal, so that Zonter,
+acting as the handlebar display, can be tried without a scooter.
+
+The COM link
+  Zonter opens ports by name, COM1, COM2, ... It first looks for an entry of
+  that name in its port directory, $XDG_RUNTIME_DIR/zonter/ports (or
+  /tmp/zonter-<uid>/ports without XDG_RUNTIME_DIR). The simulator opens a
+  pseudo-terminal, links COM<n> in that directory to its slave side
+  (/dev/pts/N) and plays the controller on the master side. The link is
+  removed when the simulator ends, by --frames, --hangup-after, Ctrl+C or
+  SIGTERM. When the simulator is ready it prints one line on stdout:
+      COM<n> /dev/pts/N
+  and, when it ends, a line "summary key=value ...".
+
+Options
+  --protocol halten|kugoo|test
+                     controller to play (default halten):
+        halten  Halten RS: 15-byte frames starting 0x36 at 1200 bit/s. Byte 13
+                is a key that changes with every frame; bytes 3,4,5,7,8,9,10,
+                11,12 are sent as plain value + key (modulo 256). V/T (bytes
+                7-8, high first) is the speed in 0.1 km/h, P (byte 10) the
+                power in percent, byte 9 the temperature, byte 5 the gear the
+                display asked for. Byte 1 is 0x00 in every 8th frame (the
+                first included) and 0x05 otherwise, so a capture always gets
+                its key section. Byte 2 is a rolling number, byte 14 the XOR
+                of bytes 0-13. Keys are chosen, and the rolling number skips
+                0x36, so that no byte after the first is 0x36: a reader that
+                hunts 0x36 never starts inside a frame.
+        kugoo   Kugoo M: 14-byte frames 02 0E ... at 9600 bit/s, P in byte 7,
+                V/T in bytes 8-9 (high first), XOR of bytes 0-12 in byte 13.
+        test    a counting byte stream in 15-byte frames at 1200 bit/s;
+                bytes from the reader are only counted.
+                     V/T and P follow a ride that repeats every 30 s:
+                     standing, pulling away, cruising, braking. Each ride's
+                     top speed and power are drawn from --seed.
+  --port N           register the line as COM<N> (default 1)
+  --port-dir DIR     use DIR as the port directory instead of the default
+  --interval MS      pause after each frame, on top of its line time
+                     (default 100 ms, 50 ms for kugoo)
+  --seed N           seed of the ride, the keys and the junk (default 1)
+  --log FILE         write every frame sent ("tx <hex>"), junk sent
+                     ("junk <hex>"), every display frame received
+                     ("rx <hex> | <settings>") and line changes ("# ...")
+  --quiet            no status line on stderr
+  --help             this text
+  --mismatch filler|mute
+                     what to send while the reader's speed is not the
+                     controller's (default filler: 0xFF bytes in place of each
+                     frame, at the reader's speed; never a sync byte). Before
+                     Zonter first opens the port the line is at 38400 bit/s,
+                     so filler goes out until it sets its speed.
+
+Line pacing
+  The simulator reads the speed the reader set on the port and spends 10 bits
+  (start, 8 data, stop) per byte at that speed, writing small chunks and
+  waiting out their line time. A frame counts as sent once its last byte's
+  line time has passed. While the reader has the port closed nothing is sent.
+
+Display frames
+  Whatever the reader sends is decoded as display frames: Halten RS, 15 bytes
+  starting 01 03 (counter in byte 2, masked gear in byte 5, flags in byte 6:
+  0x02 zero start, 0x04 cruise, 0x08 soft start, max speed byte 7, EBS byte
+  10); Kugoo M, 20 bytes starting 01 14 (gear 4, zero start byte 5 bit 0x40,
+  EBS 9, soft start 10, max speed 12, max power 13, throttle 16-17, cruise
+  byte 18 bit 0x40). The XOR of a whole frame must be 0. Bad frames, breaks
+  in the Halten RS counter and junk are counted; the decoder finds its way
+  back to the next frame start.
+
+Status
+  A status line on stderr shows the line state, frames sent and received,
+  checksum errors, counter gaps and the settings the display asked for. It is
+  redrawn in place on a terminal and written once a second otherwise.
+
+Faults
+  --frames N         end after N frames have been sent (filler is not a
+                     frame: only frames at the controller's speed count)
+  --silence-after N  send nothing after N frames (the simulator runs on)
+  --hangup-after N   after N frames close the pseudo-terminal and remove the
+                     link, as if the cable were pulled, and end
+  --drop-byte N      frame N (counting from 1) loses its middle byte
+  --garbage          1 to 6 junk bytes before every frame, none of them the
+                     controller's first sync byte
+
+Example
+  )" + p + R"( --protocol halten &      # prints "COM1 /dev/pts/3"
+  build/default/app/zonter
+  In Zonter pick "Halten RS", port 1, press Connect and "Авто. чтен.":
+  V/T and P move with the ride. Tick "имит. БК" to send display frames; the
+  status line then shows the settings the display asks for.
+)";
+}
+
+}  // namespace kmsim
