@@ -65,12 +65,14 @@ TEST_F(MainDialog, EveryControlStartsAsTheTemplateSays) {
         EXPECT_EQ(w->objectName(), c.name);
         EXPECT_EQ(w->accessibleDescription(), c.name);
         // A label's name is its text, which may be empty.
-        if (!w->inherits("QLabel")) EXPECT_FALSE(w->accessibleName().isEmpty());
+        if (!w->inherits("QLabel")) {
+            EXPECT_FALSE(w->accessibleName().isEmpty());
+        }
         EXPECT_EQ(w->isEnabled(), c.enabled);
         EXPECT_EQ(w->isVisible(), c.visible);
         if (c.caption) {
-            if (auto* b = qobject_cast<QAbstractButton*>(w)) EXPECT_EQ(b->text(), QString::fromUtf8(c.caption));
-            else EXPECT_EQ(Text(c.id), QString::fromUtf8(c.caption));
+            auto* b = qobject_cast<QAbstractButton*>(w);
+            EXPECT_EQ(b ? b->text() : Text(c.id), QString::fromUtf8(c.caption));
         }
     }
 
