@@ -123,6 +123,27 @@ TEST_F(Run, ACaptureThatTimesOutOffersTheButtonAgain) {
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
 }
 
+TEST_F(Run, ACaptureThatCannotBeWrittenSaysSoInTheStateLine) {
+    const auto oldDir = std::filesystem::current_path();
+    const auto gone = std::filesystem::path(dir()) / "gone";
+    std::filesystem::create_directory(gone);
+    std::filesystem::current_path(gone);
+    std::filesystem::remove(gone);  // the folder disappears under the tool
+    Connect(1);
+    Click(IDC_CAPTURE);
+    std::vector<std::uint8_t> all;
+    for (int k = 0; k < 600; ++k) {
+        const auto f = HaltenLineFrame({0, 5}, 1);
+        all.insert(all.end(), f.begin(), f.end());
+    }
+    Send(all);
+    const bool told = WaitUntil([&] { return Text(IDC_STATE).startsWith(QStringLiteral("Не удалось записать km")); }, 20000);
+    std::filesystem::current_path(oldDir);
+    ASSERT_TRUE(told) << Text(IDC_STATE).toStdString();
+    EXPECT_TRUE(Enabled(IDC_CAPTURE));
+    EXPECT_EQ(Text(IDC_COUNTER), QStringLiteral("1"));  // no refresh since frame 0
+}
+
 TEST_F(Run, DisconnectStopsEverythingAndConnectRecovers) {
     Connect(1);
     Tick(IDC_SIMULATE, true);
