@@ -14,8 +14,8 @@
 #include "link/Connection.h"
 #include "link/LinkState.h"
 #include "link/RefreshRequest.h"
-#include "platform/PortNames.h"
 #include "platform/PseudoTerminal.h"
+#include "tests/support/PortSandbox.h"
 
 namespace testing_support {
 
@@ -91,13 +91,9 @@ private:
 class LinkHarness : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zonter-test-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        platform::SetPortDirectory(dir_ + "/ports");
-        platform::SetPortDirectoryOnly(true);
-        peer = platform::PseudoTerminal::Open();
-        ASSERT_TRUE(peer);
-        ASSERT_TRUE(platform::RegisterPort(1, peer->slavePath()));
+        sandbox_.Open("zonter-test");
+        if (HasFatalFailure()) return;
+        peer = std::move(sandbox_.peer);
         linkcore::ResetLinkDataForTests();
         linkcore::CreateSyncObjects(&window);
     }
@@ -105,7 +101,7 @@ protected:
     void TearDown() override {
         linkcore::ReleaseSyncObjects();
         peer.reset();
-        std::filesystem::remove_all(dir_);
+        sandbox_.Close();
     }
 
     bool Connect(int decoder) { return linkcore::Connect(1, decoder).opened; }
@@ -119,13 +115,13 @@ protected:
         return buf;
     }
 
-    const std::string& dir() const { return dir_; }
+    const std::string& dir() const { return sandbox_.dir(); }
 
     FakeWindow window;
     std::unique_ptr<platform::PseudoTerminal> peer;
 
 private:
-    std::string dir_;
+    PortSandbox sandbox_;
 };
 
 }  // namespace testing_support

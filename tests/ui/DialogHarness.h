@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "link/LinkState.h"
-#include "platform/PortNames.h"
 #include "platform/PseudoTerminal.h"
+#include "tests/support/PortSandbox.h"
 #include "res/Resource.h"
 #include "tests/platform_ui/WaitUntil.h"
 #include "ui/ZonterDlg.h"
@@ -27,13 +27,9 @@ namespace testing_ui {
 class DialogHarness : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zonter-ui-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        platform::SetPortDirectory(dir_ + "/ports");
-        platform::SetPortDirectoryOnly(true);
-        peer = platform::PseudoTerminal::Open();
-        ASSERT_TRUE(peer);
-        ASSERT_TRUE(platform::RegisterPort(1, peer->slavePath()));
+        sandbox_.Open("zonter-ui");
+        if (HasFatalFailure()) return;
+        peer = std::move(sandbox_.peer);
         linkcore::ResetLinkDataForTests();
         dlg = std::make_unique<CZonterDlg>();
         dlg->show();
@@ -44,7 +40,7 @@ protected:
     void TearDown() override {
         dlg.reset();
         peer.reset();
-        std::filesystem::remove_all(dir_);
+        sandbox_.Close();
     }
 
     template <class W>
@@ -84,13 +80,13 @@ protected:
         return buf;
     }
 
-    const std::string& dir() const { return dir_; }
+    const std::string& dir() const { return sandbox_.dir(); }
 
     std::unique_ptr<CZonterDlg> dlg;
     std::unique_ptr<platform::PseudoTerminal> peer;
 
 private:
-    std::string dir_;
+    testing_support::PortSandbox sandbox_;
 };
 
 }  // namespace testing_ui
