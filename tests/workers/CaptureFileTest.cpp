@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "workers/CaptureFile.h"
@@ -137,6 +140,23 @@ TEST_F(CaptureDir, UnwritableDirectoryLeavesNothingAndReportsTheName) {
     EXPECT_FALSE(r.written);
     EXPECT_EQ(r.name, "km01010101.txt");
     chmod(dir_.c_str(), 0700);
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(CaptureDir, AFullDiskLeavesNoPartialFileUnderACaptureName) {
+    // A child process with a file size limit stands for a full disk.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto r = workers::WriteCaptureFile(dir_, "km01010101.txt", std::string(40000, 'x'));
+        _exit(!r.written && r.error == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(Names().empty());
 }
 
