@@ -5,9 +5,22 @@
 namespace platform {
 
 bool BoundedLock::Acquire(int ms) {
-    if (ms <= 0) return mutex_.try_lock();
-    // libstdc++ waits for a timed_mutex on the monotonic clock.
-    return mutex_.try_lock_for(std::chrono::milliseconds(ms));
+    std::unique_lock<std::mutex> guard(mutex_);
+    if (ms > 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        released_.wait_until(guard, deadline, [this] { return !held_; });
+    }
+    if (held_) return false;
+    held_ = true;
+    return true;
+}
+
+void BoundedLock::Release() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        held_ = false;
+    }
+    released_.notify_one();
 }
 
 }  // namespace platform

@@ -1,18 +1,25 @@
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
 
 namespace platform {
 
 // Mutex taken with a bound, as WaitForSingleObject(lock, ms) on a mutex:
 // either taken within the bound or not taken at all. Released by its holder.
+//
+// Built from a plain mutex and a condition variable rather than a
+// timed_mutex: the waits are on the monotonic clock, and thread checkers
+// follow every hand-over.
 class BoundedLock {
 public:
     bool Acquire(int ms);
-    void Release() { mutex_.unlock(); }
+    void Release();
 
 private:
-    std::timed_mutex mutex_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool held_ = false;
 };
 
 // Scoped hold of a BoundedLock; `held()` tells whether the wait succeeded.
