@@ -36,14 +36,19 @@ bool ParseRate(std::string_view text, std::int64_t& rate) {
         ++i;
     }
     if (i == text.size()) return false;
+    // Built up below zero: the negative range is one larger, so the most
+    // negative rate fits as well.
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
     std::int64_t value = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c < '0' || c > '9') return false;
-        if (value > (std::numeric_limits<std::int64_t>::max() - (c - '0')) / 10) return false;
-        value = value * 10 + (c - '0');
+        const int digit = c - '0';
+        if (value < (kMin + digit) / 10) return false;
+        value = value * 10 - digit;
     }
-    rate = negative ? -value : value;
+    if (!negative && value == kMin) return false;
+    rate = negative ? value : -value;
     return true;
 }
 
