@@ -126,8 +126,11 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c)
         QCheckBox* box = (c.style & platform::kWrap)
                              ? new WrappingCheckBox(caption, c.style & platform::kTopAligned, this)
                              : new QCheckBox(caption, this);
-        // clicked comes after the state toggled, as BN_CLICKED does.
-        connect(box, &QAbstractButton::clicked, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
+        // Any change of the tick by the user -- mouse, keyboard or an
+        // assistive tool's toggle action, which emits no clicked -- reaches
+        // the handler after the state has changed, as BN_CLICKED does. The
+        // dialog's own pushes run inside an exchange and notify nothing.
+        connect(box, &QAbstractButton::toggled, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
         box->setGeometry(rect);
         return box;
     }

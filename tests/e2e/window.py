@@ -1,0 +1,178 @@
+"""The zonter main window as seen through the AT-SPI accessibility bus.
+
+Controls are found by their accessible description, which holds the
+control's identifier (IDC_CONNECT, ...). Everything is done as an assistive
+technology would: actions, editable text, values and key presses."""
+
+import pyatspi
+
+from processes import wait_until
+
+KEY_DOWN = 0xFF54  # X keysyms
+KEY_UP = 0xFF52
+KEY_RETURN = 0xFF0D
+
+
+def _fresh(acc):
+    # libatspi may cache names and states; a checker wants what is on screen now.
+    try:
+        acc.clear_cache()
+    except AttributeError:
+        pass
+    return acc
+
+
+def find_application(pid, timeout=30):
+    def look():
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.get_process_id() == pid:
+                return app
+        return None
+
+    return wait_until(look, timeout, f"the application (pid {pid}) on the accessibility bus")
+
+
+class Window:
+    def __init__(self, pid, title_part="Zonter", timeout=30):
+        self.app = find_application(pid, timeout)
+
+        def dialog_with_controls():
+            for i in range(_fresh(self.app).childCount):
+                child = self.app.getChildAtIndex(i)
+                if child is not None and title_part in (child.name or ""):
+                    controls = self._index(child)
+                    if "IDC_CONNECT" in controls:
+                        return child, controls
+            return None
+
+        self.dialog, self.controls = wait_until(dialog_with_controls, timeout, "the main window and its controls")
+
+    @staticmethod
+    def _index(root):
+        found = {}
+
+        def walk(acc):
+            if acc.description:
+                found.setdefault(acc.description, acc)
+            for i in range(acc.childCount):
+                child = acc.getChildAtIndex(i)
+                if child is not None:
+                    walk(child)
+
+        walk(root)
+        return found
+
+    def control(self, ident):
+        try:
+            return self.controls[ident]
+        except KeyError:
+            raise AssertionError(f"no control with the identifier {ident} in the window") from None
+
+    # ----- reading ----------------------------------------------------
+
+    def text(self, ident):
+        """The control's text: the Text interface where it has one (edits),
+        else its accessible name (labels)."""
+        acc = _fresh(self.control(ident))
+        if "Text" in acc.get_interfaces():
+            return acc.queryText().getText(0, -1)
+        return acc.name or ""
+
+    def name(self, ident):
+        return _fresh(self.control(ident)).name or ""
+
+    def has_state(self, ident, state):
+        return _fresh(self.control(ident)).getState().contains(state)
+
+    def enabled(self, ident):
+        return self.has_state(ident, pyatspi.STATE_ENABLED)
+
+    def checked(self, ident):
+        return self.has_state(ident, pyatspi.STATE_CHECKED)
+
+    def value(self, ident):
+        return _fresh(self.control(ident)).queryValue().currentValue
+
+    def texts(self, idents):
+        return {ident: self.text(ident) for ident in idents}
+
+    # ----- acting -----------------------------------------------------
+
+    def _do(self, ident, *action_names):
+        acc = _fresh(self.control(ident))
+        action = acc.queryAction()
+        names = [action.getName(i) for i in range(action.nActions)]
+        for wanted in action_names:
+            if wanted in names:
+                if not action.doAction(names.index(wanted)):
+                    raise AssertionError(f"{ident}: action {wanted} was refused")
+                return
+        raise AssertionError(f"{ident} offers none of {action_names} (it offers {names}; disabled?)")
+
+    def press(self, ident):
+        self._do(ident, "Press", "press", "Click", "click")
+
+    def set_checked(self, ident, ticked, timeout=5):
+        """Ticks or clears a check box with its accessible action."""
+        if self.checked(ident) != ticked:
+            self._do(ident, "Toggle", "toggle", "Press", "press", "Click", "click")
+        wait_until(lambda: self.checked(ident) == ticked, timeout, f"{ident} to be {'ticked' if ticked else 'clear'}")
+
+    def click(self, ident):
+        """Clicks the middle of a control with the mouse (a synthetic X event)."""
+        box = _fresh(self.control(ident)).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        if box.width <= 0 or box.height <= 0:
+            raise AssertionError(f"{ident} is not on screen")
+        pyatspi.Registry.generateMouseEvent(box.x + box.width // 2, box.y + box.height // 2, "b1c")
+
+    def click_checked(self, ident, ticked, timeout=5):
+        """Ticks or clears a check box with a mouse click."""
+        if self.checked(ident) != ticked:
+            self.click(ident)
+        wait_until(lambda: self.checked(ident) == ticked, timeout, f"{ident} to be {'ticked' if ticked else 'clear'}")
+
+    def set_value(self, ident, value):
+        acc = _fresh(self.control(ident))
+        acc.queryValue().currentValue = value
+        wait_until(lambda: self.value(ident) == value, 5, f"{ident} to take the value {value}")
+
+    def set_text(self, ident, text):
+        acc = _fresh(self.control(ident))
+        if not acc.queryEditableText().setTextContents(text):
+            raise AssertionError(f"{ident}: the text could not be set")
+        wait_until(lambda: self.text(ident) == text, 5, f"{ident} to show {text!r}")
+
+    def entries(self, ident):
+        """The entries of a combo box's list."""
+        combo = _fresh(self.control(ident))
+        for i in range(combo.childCount):
+            child = combo.getChildAtIndex(i)
+            if child is not None and child.getRole() == pyatspi.ROLE_LIST:
+                return [child.getChildAtIndex(k).name for k in range(child.childCount)]
+        raise AssertionError(f"{ident} has no list")
+
+    def select_entry(self, ident, entry, timeout=10):
+        """Picks a combo box entry the way a keyboard user does: open the
+        list, step to the entry with the arrow keys, confirm with Return."""
+        entries = self.entries(ident)
+        if entry not in entries:
+            raise AssertionError(f"{ident} has no entry {entry!r}; it has {entries}")
+        if self.name(ident) == entry:
+            return
+        current = entries.index(self.name(ident)) if self.name(ident) in entries else 0
+        target = entries.index(entry)
+        self.press(ident)
+        wait_until(lambda: self.has_state(ident, pyatspi.STATE_EXPANDED), timeout, f"the list of {ident} to open")
+        key = KEY_DOWN if target > current else KEY_UP
+        for _ in range(abs(target - current)):
+            pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+        pyatspi.Registry.generateKeyboardEvent(KEY_RETURN, None, pyatspi.KEY_SYM)
+        wait_until(lambda: self.name(ident) == entry, timeout, f"{ident} to show {entry!r}")
+        wait_until(lambda: not self.has_state(ident, pyatspi.STATE_EXPANDED), timeout, f"the list of {ident} to close")
+
+    def extents(self):
+        """The window's rectangle on the screen: x, y, width, height."""
+        box = self.dialog.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return box.x, box.y, box.width, box.height
