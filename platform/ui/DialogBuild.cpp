@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -90,6 +91,31 @@ void DialogBase::Build()
     BuildWindowMenu();
 }
 
+namespace {
+
+// A fixed caption drawn with the Linux stand-in fonts can come out a little
+// wider than its template rectangle, which was measured with the Windows
+// font; shrink it a step at a time (to 75 % at most) rather than clip it.
+void FitCaption(QLabel* label, const QRect& rect)
+{
+    QFont font = label->font();
+    const qreal size = font.pointSizeF();
+    if (size <= 0)
+        return;
+    for (qreal step = size; step >= size * 0.75; step -= 0.25) {
+        font.setPointSizeF(step);
+        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, rect.width(), 10000),
+                                                            Qt::TextWordWrap, label->text());
+        if (needed.width() <= rect.width() && needed.height() <= rect.height()) {
+            if (step < size)
+                label->setFont(font);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c)
 {
     const QString caption = c.caption ? QString::fromUtf8(c.caption) : QString();
@@ -112,6 +138,8 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c)
         label->setWordWrap(true);
         label->setAlignment(HorizontalAlignment(c.style) | Qt::AlignTop);
         label->setGeometry(rect);
+        if (id == -1)
+            FitCaption(label, rect);
         return label;
     }
     case ControlKind::Edit: {
