@@ -1,0 +1,95 @@
+#include "tools/bench/support/BenchDialog.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "link/LinkState.h"
+#include "res/Resource.h"
+
+namespace bench {
+
+namespace {
+
+QEventLoop* g_waiting = nullptr;
+
+}  // namespace
+
+bool BenchDialog::Refresh(unsigned code, const platform::Event& stop) {
+    if (onRefreshAsked) onRefreshAsked(code);
+    return CZonterDlg::Refresh(code, stop);
+}
+
+void BenchDialog::OnSysCommand(unsigned code, long extra) {
+    CZonterDlg::OnSysCommand(code, extra);
+    if (onSysCommandDone) onSysCommandDone(code);
+}
+
+bool BenchDialog::ShowAndInitialise(int boundMs) {
+    show();
+    return RunEventsUntil([] { return linkcore::Link().stopSingleRead != nullptr; }, boundMs);
+}
+
+QString BenchDialog::Text(int id) const {
+    QWidget* w = Control(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    return {};
+}
+
+void BenchDialog::Click(int id) {
+    if (auto* b = ControlAs<QAbstractButton>(id)) b->click();
+}
+
+void BenchDialog::Tick(int id, bool on) {
+    auto* b = ControlAs<QAbstractButton>(id);
+    if (b && b->isChecked() != on) b->click();
+}
+
+void BenchDialog::SelectDecoder(int index) {
+    if (auto* c = ControlAs<QComboBox>(IDC_DECODER)) c->setCurrentIndex(index);
+}
+
+bool RunEventsUntil(const std::function<bool()>& done, int boundMs, int pollMs) {
+    if (done()) return true;
+    QEventLoop loop;
+    QEventLoop* outer = g_waiting;
+    g_waiting = &loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    bool expired = false;
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        expired = true;
+        loop.quit();
+    });
+    deadline.start(boundMs);
+    QTimer poll;
+    if (pollMs > 0) {
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done()) loop.quit();
+        });
+        poll.start(pollMs);
+    }
+    while (!done() && !expired) loop.exec();
+    g_waiting = outer;
+    return done();
+}
+
+void WakeWaiter() {
+    if (g_waiting) g_waiting->quit();
+}
+
+void RunEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void PreferOffscreenPlatform() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+}  // namespace bench
