@@ -396,21 +396,36 @@ def scenario_controls(run):
     note("setting controls answer")
 
 
-def scenario_halten(run):
-    """Halten RS with the display played: counts, values, display frames."""
-    sim = run.start_simulator("halten", extra=("--seed", "7"))
-    w = run.start_zonter()
+def start_display_run(run, w, refresh_every):
+    """Gear 7, Connect, "имит. БК" and "Авто. чтен."; waits for two counts."""
     w.set_value("IDC_GEAR", 7)
     wait_until(lambda: w.text("IDC_GEAR_CODE") == "F", 5, "the gear code box to show F")
     run.connect()
     w.set_checked("IDC_SIMULATE", True)
     w.press("IDC_READ_AUTO")
-
     first = run.wait_counter_above(0, 15)
     note(f"counter shows {first}")
-    check(first >= 5, f"the first count shown is {first}; the window refreshes every fifth frame")
+    check(first >= refresh_every,
+          f"the first count shown is {first}; the window refreshes every {refresh_every} frames")
     later = run.wait_counter_above(first, 15)
     note(f"counter moved on to {later}")
+
+
+def finish_display_run(run, sim):
+    """Closes the window, checks the display frames and returns the simulator's summary."""
+    run.quit_zonter()
+    check_display_frames_sound(sim)
+    summary = sim.stop()
+    note(f"simulator: {summary}")
+    check(summary.get("checksum-errors") == "0", f"checksum errors: {summary}")
+    return summary
+
+
+def scenario_halten(run):
+    """Halten RS with the display played: counts, values, display frames."""
+    sim = run.start_simulator("halten", extra=("--seed", "7"))
+    w = run.start_zonter()
+    start_display_run(run, w, refresh_every=5)
 
     shown = read_consistent(w, ["IDC_DECODED", "IDC_VT", "IDC_P"], 20, moving)
     raw = hex_bytes(shown["IDC_RAW_IN"])
@@ -441,11 +456,7 @@ def scenario_halten(run):
                         "display frames with gear 5, maximum speed 45 and cruise")
     note("gear 5, maximum speed 45 and cruise reached the controller")
 
-    run.quit_zonter()
-    check_display_frames_sound(sim)
-    summary = sim.stop()
-    note(f"simulator: {summary}")
-    check(summary.get("checksum-errors") == "0", f"checksum errors: {summary}")
+    summary = finish_display_run(run, sim)
     check(summary.get("counter-gaps") == "0", f"the display frame counter jumped: {summary}")
     check(int(summary.get("display-frames", 0)) >= 10, f"few display frames: {summary}")
 
@@ -455,17 +466,7 @@ def scenario_kugoo(run):
     sim = run.start_simulator("kugoo", extra=("--seed", "3"))
     w = run.start_zonter()
     w.select_entry("IDC_DECODER", KUGOO_M)
-    w.set_value("IDC_GEAR", 7)
-    wait_until(lambda: w.text("IDC_GEAR_CODE") == "F", 5, "the gear code box to show F")
-    run.connect()
-    w.set_checked("IDC_SIMULATE", True)
-    w.press("IDC_READ_AUTO")
-
-    first = run.wait_counter_above(0, 15)
-    note(f"counter shows {first}")
-    check(first >= 10, f"the first count shown is {first}; the window refreshes every tenth frame")
-    later = run.wait_counter_above(first, 15)
-    note(f"counter moved on to {later}")
+    start_display_run(run, w, refresh_every=10)
 
     shown = read_consistent(w, ["IDC_DECODED", "IDC_VT", "IDC_P"], 20, moving)
     raw = hex_bytes(shown["IDC_RAW_IN"])
@@ -490,11 +491,7 @@ def scenario_kugoo(run):
                         "display frames with maximum power 60, throttle 1100 and maximum speed 30")
     note("maximum power, throttle and maximum speed reached the controller")
 
-    run.quit_zonter()
-    check_display_frames_sound(sim)
-    summary = sim.stop()
-    note(f"simulator: {summary}")
-    check(summary.get("checksum-errors") == "0", f"checksum errors: {summary}")
+    finish_display_run(run, sim)
 
 
 def scenario_checkbox_actions(run):
