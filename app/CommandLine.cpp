@@ -8,9 +8,7 @@ constexpr int kExitUsage = 2;
 
 }  // namespace
 
-std::string VersionText() {
-    return std::string("zonter ") + ZONTER_VERSION + "\n";
-}
+std::string VersionText() { return std::string("zonter ") + ZONTER_VERSION + "\n"; }
 
 std::string HelpText() {
     return R"(Usage: zonter [--help | --version]

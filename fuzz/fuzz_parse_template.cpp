@@ -118,15 +118,31 @@ void CheckBuildRoundTrip(std::string_view input) {
         if (decoder == 1) {
             const std::uint8_t flags =
                 static_cast<std::uint8_t>((s.zeroStart ? 0x02 : 0) | (s.cruise ? 0x04 : 0) | (s.softStart ? 0x08 : 0));
-            const std::array<std::uint8_t, 14> want{0x01, 0x03, 0x00, 0x00, 0x00, protocols::HaltenMaskedGear(0, gear),
-                                                    flags, low(s.maxV), 0x00, 0x80, low(s.ebs), 0x00, 0x00, 0x00};
+            const std::array<std::uint8_t, 14> want{
+                0x01, 0x03,       0x00, 0x00, 0x00, protocols::HaltenMaskedGear(0, gear), flags, low(s.maxV), 0x00,
+                0x80, low(s.ebs), 0x00, 0x00, 0x00};
             FUZZ_CHECK(std::equal(want.begin(), want.end(), frame.begin()));
             FUZZ_CHECK(std::all_of(frame.begin() + 14, frame.end(), [](std::uint8_t b) { return b == 0xEE; }));
         } else {
-            const std::array<std::uint8_t, 19> want{
-                0x01, 0x14, 0x01, 0x01, gear, static_cast<std::uint8_t>(s.zeroStart ? 0x40 : 0x00), 0x1E, 0x00, 0x6B,
-                low(s.ebs), low(s.softStart), 0x00, low(s.maxV), low(s.maxP), 0x02, 0x1C, low(s.throttle >> 8),
-                low(s.throttle), static_cast<std::uint8_t>(s.cruise ? 0x4C : 0x0C)};
+            const std::array<std::uint8_t, 19> want{0x01,
+                                                    0x14,
+                                                    0x01,
+                                                    0x01,
+                                                    gear,
+                                                    static_cast<std::uint8_t>(s.zeroStart ? 0x40 : 0x00),
+                                                    0x1E,
+                                                    0x00,
+                                                    0x6B,
+                                                    low(s.ebs),
+                                                    low(s.softStart),
+                                                    0x00,
+                                                    low(s.maxV),
+                                                    low(s.maxP),
+                                                    0x02,
+                                                    0x1C,
+                                                    low(s.throttle >> 8),
+                                                    low(s.throttle),
+                                                    static_cast<std::uint8_t>(s.cruise ? 0x4C : 0x0C)};
             FUZZ_CHECK(std::equal(want.begin(), want.end(), frame.begin()));
             FUZZ_CHECK(frame[19] == 0xEE);
         }

@@ -78,8 +78,9 @@ struct ModelPass {
 // of the buffer: every sync byte is read by itself and tested once, a wrong
 // one ends the pass (a wrong second byte is not tried as a first), then the
 // rest comes in one read.
-ModelPass ModelOnePass(const Framing& framing, const protocols::ReadWaits& waits, std::size_t& pos, int& readsBeforeStop,
-                       const std::uint8_t* line, std::size_t lineSize, std::array<std::uint8_t, kBufferSize>& buffer) {
+ModelPass ModelOnePass(const Framing& framing, const protocols::ReadWaits& waits, std::size_t& pos,
+                       int& readsBeforeStop, const std::uint8_t* line, std::size_t lineSize,
+                       std::array<std::uint8_t, kBufferSize>& buffer) {
     ModelPass pass{PassResult::Frame, {}};
     // A read: false when it ended without all its bytes, with the result set.
     const auto read = [&](std::size_t offset, std::size_t count, int bound, PassResult onTimeOut) {

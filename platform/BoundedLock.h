@@ -26,7 +26,9 @@ private:
 class LockHold {
 public:
     LockHold(BoundedLock& lock, int ms) : lock_(lock), held_(lock.Acquire(ms)) {}
-    ~LockHold() { if (held_) lock_.Release(); }
+    ~LockHold() {
+        if (held_) lock_.Release();
+    }
     LockHold(const LockHold&) = delete;
     LockHold& operator=(const LockHold&) = delete;
 

@@ -15,11 +15,11 @@ enum class ControlKind {
     DefPushButton,
     Label,
     Edit,
-    CheckBox,   // automatic check box
-    ComboBox,   // drop-down with an editable field
-    Slider,     // horizontal trackbar
-    UpDown,     // buddy-less up-down that reports the sign of a press
-    Icon,       // the application icon
+    CheckBox,  // automatic check box
+    ComboBox,  // drop-down with an editable field
+    Slider,    // horizontal trackbar
+    UpDown,    // buddy-less up-down that reports the sign of a press
+    Icon,      // the application icon
 };
 
 enum ControlStyle : unsigned {
@@ -29,8 +29,8 @@ enum ControlStyle : unsigned {
     kRightAligned = 1u << 2,
     kHidden = 1u << 3,
     kDisabled = 1u << 4,
-    kTickMarks = 1u << 5,   // tick marks at every position, both edges
-    kWrap = 1u << 6,        // text wraps (multi-line caption)
+    kTickMarks = 1u << 5,  // tick marks at every position, both edges
+    kWrap = 1u << 6,       // text wraps (multi-line caption)
     kTopAligned = 1u << 7,
     kVScroll = 1u << 8,
     kAutoHScroll = 1u << 9,
@@ -39,20 +39,20 @@ enum ControlStyle : unsigned {
 };
 
 struct ControlTemplate {
-    int id;                  // control identifier; -1 for static labels
-    const char* name;        // "IDC_PORT"; nullptr for labels
+    int id;            // control identifier; -1 for static labels
+    const char* name;  // "IDC_PORT"; nullptr for labels
     ControlKind kind;
-    const char* caption;     // UTF-8; nullptr for none
-    unsigned style;          // ControlStyle bits
-    int x, y, w, h;          // dialog units
+    const char* caption;                      // UTF-8; nullptr for none
+    unsigned style;                           // ControlStyle bits
+    int x, y, w, h;                           // dialog units
     std::span<const char* const> items = {};  // combo box initialisation data
 };
 
 struct DialogTemplate {
-    int id;                  // IDD_ value
-    const char* name;        // "IDD_MAIN"
-    const char* title;       // UTF-8
-    int w, h;                // dialog units
+    int id;             // IDD_ value
+    const char* name;   // "IDD_MAIN"
+    const char* title;  // UTF-8
+    int w, h;           // dialog units
     const char* fontFace;
     int pointSize;
     bool minimiseBox;

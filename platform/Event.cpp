@@ -49,8 +49,6 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
     return -1;
 }
 
-bool PauseUnlessStopped(const Event& stop, int ms) {
-    return !stop.Wait(ms);
-}
+bool PauseUnlessStopped(const Event& stop, int ms) { return !stop.Wait(ms); }
 
 }  // namespace platform

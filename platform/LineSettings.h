@@ -11,11 +11,11 @@ namespace platform {
 // (SerialPort::ReadSettings); in the latter case it keeps the port's whole
 // termios state so that writing it back restores the port exactly.
 struct LineSettings {
-    std::int64_t baud = 0;   // bit/s; 0 = not set
-    char parity = 'N';       // 'N', 'E', 'O', 'M', 'S'
-    int dataBits = 8;        // 5..8
-    int stopBits = 1;        // 1 or 2
-    bool fromPort = false;   // snapshot below is valid
+    std::int64_t baud = 0;                     // bit/s; 0 = not set
+    char parity = 'N';                         // 'N', 'E', 'O', 'M', 'S'
+    int dataBits = 8;                          // 5..8
+    int stopBits = 1;                          // 1 or 2
+    bool fromPort = false;                     // snapshot below is valid
     std::array<unsigned char, 64> snapshot{};  // opaque termios2 image
 };
 

@@ -26,9 +26,7 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string TmpBase() {
-    return "/tmp/zonter-" + std::to_string(::getuid());
-}
+std::string TmpBase() { return "/tmp/zonter-" + std::to_string(::getuid()); }
 
 std::string DefaultDirectory() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -65,9 +63,7 @@ bool EnsureDirectory(const std::string& dir) {
     return MakeDirectories(dir);
 }
 
-std::string LinkPath(const std::string& dir, unsigned n) {
-    return dir + "/" + ComName(n);
-}
+std::string LinkPath(const std::string& dir, unsigned n) { return dir + "/" + ComName(n); }
 
 std::optional<std::string> LinkTarget(const std::string& link) {
     std::vector<char> buf(PATH_MAX);
@@ -88,17 +84,11 @@ void SetPortDirectory(const std::string& dir) {
     g_directoryOverride = dir;
 }
 
-void SetPortDirectoryOnly(bool only) {
-    g_directoryOnly.store(only);
-}
+void SetPortDirectoryOnly(bool only) { g_directoryOnly.store(only); }
 
-std::string ComName(unsigned n) {
-    return "COM" + std::to_string(n);
-}
+std::string ComName(unsigned n) { return "COM" + std::to_string(n); }
 
-std::optional<std::string> ResolveComPort(unsigned n) {
-    return ResolveComPort(n, SerialScanRoots{});
-}
+std::optional<std::string> ResolveComPort(unsigned n) { return ResolveComPort(n, SerialScanRoots{}); }
 
 std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roots) {
     // An entry in the port directory decides, even when its target has
@@ -119,8 +109,8 @@ std::optional<std::string> RegisterPort(unsigned n, const std::string& device) {
     const std::string link = LinkPath(dir, n);
     // Made under a private name and renamed over the old link, so that a
     // concurrent resolve sees either the old or the new target.
-    const std::string temp = dir + "/." + ComName(n) + "." + std::to_string(::getpid()) + "." +
-                             std::to_string(g_linkSerial.fetch_add(1));
+    const std::string temp =
+        dir + "/." + ComName(n) + "." + std::to_string(::getpid()) + "." + std::to_string(g_linkSerial.fetch_add(1));
     ::unlink(temp.c_str());
     if (::symlink(device.c_str(), temp.c_str()) != 0) return std::nullopt;
     if (::rename(temp.c_str(), link.c_str()) != 0) {

@@ -38,9 +38,7 @@ std::unique_ptr<PseudoTerminal> PseudoTerminal::Open() {
     return std::unique_ptr<PseudoTerminal>(new PseudoTerminal(master, name));
 }
 
-PseudoTerminal::~PseudoTerminal() {
-    HangUp();
-}
+PseudoTerminal::~PseudoTerminal() { HangUp(); }
 
 std::size_t PseudoTerminal::ReadSome(std::uint8_t* buf, std::size_t max, int boundMs) {
     const Deadline deadline(boundMs);

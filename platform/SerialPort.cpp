@@ -47,9 +47,7 @@ std::int64_t RateOf(const termios2& t) {
     return static_cast<std::int64_t>(t.c_ospeed);
 }
 
-bool RateAcceptable(std::int64_t rate) {
-    return rate > 0 && rate <= kMaxRate;
-}
+bool RateAcceptable(std::int64_t rate) { return rate > 0 && rate <= kMaxRate; }
 
 // Drivers round the divisor; a UART tolerates about 2% between the ends.
 bool RateTaken(std::int64_t wanted, std::int64_t got) {
@@ -73,20 +71,40 @@ void MakeRaw(termios2& t) {
 bool SetFrame(termios2& t, const LineSettings& s) {
     tcflag_t size;
     switch (s.dataBits) {
-        case 5: size = CS5; break;
-        case 6: size = CS6; break;
-        case 7: size = CS7; break;
-        case 8: size = CS8; break;
-        default: return false;
+        case 5:
+            size = CS5;
+            break;
+        case 6:
+            size = CS6;
+            break;
+        case 7:
+            size = CS7;
+            break;
+        case 8:
+            size = CS8;
+            break;
+        default:
+            return false;
     }
     tcflag_t parity;
     switch (s.parity) {
-        case 'N': parity = 0; break;
-        case 'E': parity = PARENB; break;
-        case 'O': parity = PARENB | PARODD; break;
-        case 'M': parity = PARENB | CMSPAR | PARODD; break;
-        case 'S': parity = PARENB | CMSPAR; break;
-        default: return false;
+        case 'N':
+            parity = 0;
+            break;
+        case 'E':
+            parity = PARENB;
+            break;
+        case 'O':
+            parity = PARENB | PARODD;
+            break;
+        case 'M':
+            parity = PARENB | CMSPAR | PARODD;
+            break;
+        case 'S':
+            parity = PARENB | CMSPAR;
+            break;
+        default:
+            return false;
     }
     if (s.stopBits != 1 && s.stopBits != 2) return false;
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
@@ -104,10 +122,18 @@ void SetRate(termios2& t, std::int64_t rate) {
 void Describe(const termios2& t, LineSettings& out) {
     out.baud = static_cast<std::int64_t>(t.c_ospeed);
     switch (t.c_cflag & CSIZE) {
-        case CS5: out.dataBits = 5; break;
-        case CS6: out.dataBits = 6; break;
-        case CS7: out.dataBits = 7; break;
-        default: out.dataBits = 8; break;
+        case CS5:
+            out.dataBits = 5;
+            break;
+        case CS6:
+            out.dataBits = 6;
+            break;
+        case CS7:
+            out.dataBits = 7;
+            break;
+        default:
+            out.dataBits = 8;
+            break;
     }
     out.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
     if (!(t.c_cflag & PARENB)) {
@@ -127,16 +153,21 @@ OpenError OpenErrorOf(int err) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-        case ENOTDIR: return OpenError::NotFound;
+        case ENOTDIR:
+            return OpenError::NotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return OpenError::AccessDenied;
+        case EROFS:
+            return OpenError::AccessDenied;
         case EBUSY:
-        case EWOULDBLOCK: return OpenError::Busy;
+        case EWOULDBLOCK:
+            return OpenError::Busy;
         case ENOTTY:
         case EINVAL:
-        case EISDIR: return OpenError::NotATerminal;
-        default: return OpenError::Other;
+        case EISDIR:
+            return OpenError::NotATerminal;
+        default:
+            return OpenError::Other;
     }
 }
 
@@ -237,9 +268,7 @@ std::int64_t SerialPort::CurrentSpeed() const {
     return RateOf(t);
 }
 
-void SerialPort::Purge() {
-    ::ioctl(fd_, TCFLSH, TCIOFLUSH);
-}
+void SerialPort::Purge() { ::ioctl(fd_, TCFLSH, TCIOFLUSH); }
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     const Deadline deadline(boundMs);

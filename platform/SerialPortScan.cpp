@@ -14,7 +14,7 @@ namespace platform {
 namespace {
 
 struct Candidate {
-    int family;          // position of the name prefix in kFamilies
+    int family;  // position of the name prefix in kFamilies
     unsigned long number;
     std::string name;
 };
@@ -28,7 +28,8 @@ std::optional<Candidate> Classify(const std::string& name) {
         const std::string prefix = kFamilies[f];
         if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string digits = name.substr(prefix.size());
-        if (digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             return std::nullopt;
         }
         return Candidate{f, std::stoul(digits), name};

@@ -29,9 +29,7 @@ void LowerOwnPriority() {
 
 }  // namespace
 
-WorkerThread::~WorkerThread() {
-    Join();
-}
+WorkerThread::~WorkerThread() { Join(); }
 
 void WorkerThread::Start(std::function<void()> body) {
     Join();
@@ -58,8 +56,6 @@ void WorkerThread::Join() {
     thread_.join();
 }
 
-int WorkerThread::LiveCount() {
-    return g_liveWorkers.load(std::memory_order_acquire);
-}
+int WorkerThread::LiveCount() { return g_liveWorkers.load(std::memory_order_acquire); }
 
 }  // namespace platform

@@ -23,68 +23,68 @@ std::string LineModeString(unsigned speed);
 // A line speed together with its mode string. A speed of 0 means the speed
 // is left as it is.
 struct LineMode {
-  std::string_view mode;  // mode string, "" when the speed is left alone
-  unsigned speed;
+    std::string_view mode;  // mode string, "" when the speed is left alone
+    unsigned speed;
 };
 
 // Wait bounds in ms of the reads that make up one received frame; 0 where the
 // step does not exist for the decoder.
 struct ReadWaits {
-  int firstSync;   // each single byte read while hunting the first sync byte
-  int secondSync;  // the byte that must be the second sync byte
-  int rest;        // the remaining bytes of the frame, in one read
+    int firstSync;   // each single byte read while hunting the first sync byte
+    int secondSync;  // the byte that must be the second sync byte
+    int rest;        // the remaining bytes of the frame, in one read
 };
 
 // Wait bounds in ms of the sixty-second capture's reads.
 struct CaptureWaits {
-  int syncByte;        // each single byte read while hunting frame 0
-  int firstFrameRest;  // the rest of frame 0
-  int laterFrame;      // each whole frame after frame 0
+    int syncByte;        // each single byte read while hunting frame 0
+    int firstFrameRest;  // the rest of frame 0
+    int laterFrame;      // each whole frame after frame 0
 };
 
 // Everything that differs between the decoders.
 struct ProtocolInfo {
-  ProtocolIndex index;
-  std::string_view listEntry;  // empty for "no selection"
+    ProtocolIndex index;
+    std::string_view listEntry;  // empty for "no selection"
 
-  LineMode connect;   // set by Connect
-  LineMode runStart;  // set by a run start when the current speed differs
+    LineMode connect;   // set by Connect
+    LineMode runStart;  // set by a run start when the current speed differs
 
-  // Receiving.
-  std::size_t rxFrameLength;          // 0: nothing is received
-  std::size_t syncCount;              // leading sync bytes of a frame
-  std::array<std::uint8_t, 2> sync;   // their values (first syncCount used)
-  bool descrambleRx;                  // received frames go through DescrambleRx
+    // Receiving.
+    std::size_t rxFrameLength;         // 0: nothing is received
+    std::size_t syncCount;             // leading sync bytes of a frame
+    std::array<std::uint8_t, 2> sync;  // their values (first syncCount used)
+    bool descrambleRx;                 // received frames go through DescrambleRx
 
-  // Display simulation.
-  bool simulationAllowed;             // false: a run start switches simulation off
-  std::size_t txFrameLength;          // 0: the simulator ends at once
-  std::size_t templateValueCount;     // values read by ParseTemplate
-  int txPauseMs;                      // sleep after each transmitted frame
-  int simulatorRefreshEvery;          // frames between CMD_SHOW_OUT_FRAME
-  int autoReadRefreshEvery;           // frames between CMD_SHOW_RX_FRAME
+    // Display simulation.
+    bool simulationAllowed;          // false: a run start switches simulation off
+    std::size_t txFrameLength;       // 0: the simulator ends at once
+    std::size_t templateValueCount;  // values read by ParseTemplate
+    int txPauseMs;                   // sleep after each transmitted frame
+    int simulatorRefreshEvery;       // frames between CMD_SHOW_OUT_FRAME
+    int autoReadRefreshEvery;        // frames between CMD_SHOW_RX_FRAME
 
-  // Run commands: whether each worker reads anything. With
-  // autoReadAndCaptureStopOnly the continuous-read and capture commands stop
-  // the running workers and do nothing more.
-  bool singleRead;
-  bool autoRead;
-  bool capture;
-  bool autoReadAndCaptureStopOnly;
+    // Run commands: whether each worker reads anything. With
+    // autoReadAndCaptureStopOnly the continuous-read and capture commands stop
+    // the running workers and do nothing more.
+    bool singleRead;
+    bool autoRead;
+    bool capture;
+    bool autoReadAndCaptureStopOnly;
 
-  // Single-read particulars: a time-out while hunting sets the time-out
-  // status; a published frame sets the status to 1; the frame as received is
-  // also kept in the raw copy.
-  bool singleReadHuntTimeoutIsTimeOut;
-  bool singleReadPublishesStatus;
-  bool singleReadKeepsRaw;
+    // Single-read particulars: a time-out while hunting sets the time-out
+    // status; a published frame sets the status to 1; the frame as received is
+    // also kept in the raw copy.
+    bool singleReadHuntTimeoutIsTimeOut;
+    bool singleReadPublishesStatus;
+    bool singleReadKeepsRaw;
 
-  ReadWaits singleReadWaits;
-  ReadWaits autoReadWaits;
-  CaptureWaits captureWaits;
+    ReadWaits singleReadWaits;
+    ReadWaits autoReadWaits;
+    CaptureWaits captureWaits;
 
-  // Bytes read after the sync bytes.
-  constexpr std::size_t RestLength() const { return rxFrameLength - syncCount; }
+    // Bytes read after the sync bytes.
+    constexpr std::size_t RestLength() const { return rxFrameLength - syncCount; }
 };
 
 namespace detail {
@@ -207,10 +207,10 @@ inline constexpr std::array<ProtocolInfo, kProtocolCount> kCatalogue{{
 // The catalogue entry of any index; values outside the list answer with the
 // "no selection" entry.
 constexpr const ProtocolInfo& Protocol(int index) {
-  if (index >= 0 && index < kProtocolCount) {
-    return detail::kCatalogue[static_cast<std::size_t>(index)];
-  }
-  return detail::kNoSelection;
+    if (index >= 0 && index < kProtocolCount) {
+        return detail::kCatalogue[static_cast<std::size_t>(index)];
+    }
+    return detail::kNoSelection;
 }
 
 // The decoder list's entry texts, in list order.

@@ -3,11 +3,11 @@
 namespace protocols {
 
 std::uint8_t XorOf(std::span<const std::uint8_t> bytes) {
-  std::uint8_t sum = 0;
-  for (const std::uint8_t byte : bytes) {
-    sum ^= byte;
-  }
-  return sum;
+    std::uint8_t sum = 0;
+    for (const std::uint8_t byte : bytes) {
+        sum ^= byte;
+    }
+    return sum;
 }
 
 }  // namespace protocols

@@ -13,9 +13,9 @@ constexpr std::uint8_t kTable[] = {
 static_assert(std::size(kTable) == kHaltenMaskSize, "the mask table needs 128 bytes");
 
 constexpr std::array<std::uint8_t, kHaltenMaskSize> MakeMask() {
-  std::array<std::uint8_t, kHaltenMaskSize> mask{};
-  std::copy(std::begin(kTable), std::end(kTable), mask.begin());
-  return mask;
+    std::array<std::uint8_t, kHaltenMaskSize> mask{};
+    std::copy(std::begin(kTable), std::end(kTable), mask.begin());
+    return mask;
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ int KugooVt(ConstRxFrameSpan rx) { return rx[kKugooRxVtHigh] * 256 + rx[kKugooRx
 int KugooP(ConstRxFrameSpan rx) { return rx[kKugooRxP]; }
 
 void SealKugoo(OutFrameSpan frame, std::uint8_t gearCode) {
-  frame[kKugooTxGear] = gearCode;
-  frame[kKugooTxChecksum] = XorOf(frame.first<kKugooTxChecksum>());
+    frame[kKugooTxGear] = gearCode;
+    frame[kKugooTxChecksum] = XorOf(frame.first<kKugooTxChecksum>());
 }
 
 }  // namespace protocols

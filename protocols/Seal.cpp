@@ -7,16 +7,16 @@
 namespace protocols {
 
 void SealOutFrame(int activeProtocol, OutFrameSpan outFrame, std::uint8_t gearCode) {
-  switch (activeProtocol) {
-    case kHaltenRs:
-      SealHalten(outFrame, gearCode);
-      break;
-    case kKugooM:
-      SealKugoo(outFrame, gearCode);
-      break;
-    default:
-      break;
-  }
+    switch (activeProtocol) {
+        case kHaltenRs:
+            SealHalten(outFrame, gearCode);
+            break;
+        case kKugooM:
+            SealKugoo(outFrame, gearCode);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace protocols

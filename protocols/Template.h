@@ -9,23 +9,22 @@
 namespace protocols {
 
 // Template text forms; the checksum byte is never part of a template.
-inline constexpr char kHaltenTemplateFormat[] =
-    "01 03 00 00 00 %.2X %.2X %.2X 00 80 %.2X 00 00 00";
+inline constexpr char kHaltenTemplateFormat[] = "01 03 00 00 00 %.2X %.2X %.2X 00 80 %.2X 00 00 00";
 inline constexpr char kKugooTemplateFormat[] =
     "01 14 01 01 %.2X %.2X 1E 00 6B %.2X %.2X 00 %.2X %.2X 02 1C %.2X %.2X %.2X";
 
 // The setting controls' values a template is generated from. Flags are set
 // when non-zero.
 struct TemplateSettings {
-  int decoder;
-  int gear;
-  int zeroStart;
-  int cruise;
-  int softStart;
-  int ebs;
-  int maxV;
-  int maxP;
-  int throttle;
+    int decoder;
+    int gear;
+    int zeroStart;
+    int cruise;
+    int softStart;
+    int ebs;
+    int maxV;
+    int maxP;
+    int throttle;
 };
 
 // The template text for the selected decoder, or nullopt when the decoder has

@@ -1,5 +1,5 @@
-#include "res/DialogTemplates.h"
 #include "protocols/Catalogue.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
@@ -10,8 +10,7 @@ using namespace platform;  // style bits
 
 // The list entries come from the protocol catalogue (literals, so
 // null-terminated).
-const char* const kDecoderItems[3] = {protocols::Protocol(0).listEntry.data(),
-                                      protocols::Protocol(1).listEntry.data(),
+const char* const kDecoderItems[3] = {protocols::Protocol(0).listEntry.data(), protocols::Protocol(1).listEntry.data(),
                                       protocols::Protocol(2).listEntry.data()};
 
 namespace {
@@ -82,7 +81,8 @@ const ControlTemplate kSpeedControls[] = {
     {IDC_SPEED_SPIN, "IDC_SPEED_SPIN", ControlKind::UpDown, nullptr, kArrowKeys, 118, 7, 10, 14},
 };
 
-const DialogTemplate kSpeed{IDD_SPEED, "IDD_SPEED", "Скорость", 135, 46, "Microsoft Sans Serif", 9, false, kSpeedControls};
+const DialogTemplate kSpeed{IDD_SPEED, "IDD_SPEED", "Скорость",    135, 46, "Microsoft Sans Serif",
+                            9,         false,       kSpeedControls};
 
 const ControlTemplate kAboutControls[] = {
     {IDC_ABOUT_ICON, "IDC_ABOUT_ICON", ControlKind::Icon, nullptr, kNoStyle, 14, 14, 20, 20},
@@ -90,7 +90,8 @@ const ControlTemplate kAboutControls[] = {
     {IDOK, "IDOK", ControlKind::DefPushButton, "ОК", kNoStyle, 113, 41, 50, 14},
 };
 
-const DialogTemplate kAbout{IDD_ABOUT, "IDD_ABOUT", "О проекте Zonter", 170, 62, "MS Shell Dlg", 8, false, kAboutControls};
+const DialogTemplate kAbout{IDD_ABOUT, "IDD_ABOUT", "О проекте Zonter", 170, 62, "MS Shell Dlg",
+                            8,         false,       kAboutControls};
 
 }  // namespace
 

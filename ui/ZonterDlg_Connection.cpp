@@ -22,8 +22,9 @@ QString ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber) {
         case platform::OpenError::None:
             return QStringLiteral("%1 = %2").arg(com, device);
         case platform::OpenError::AccessDenied:
-            return QStringLiteral("%1 = %2: нет прав. Добавьте пользователя в группу dialout "
-                                  "(sudo usermod -aG dialout $USER) и войдите в систему заново.")
+            return QStringLiteral(
+                       "%1 = %2: нет прав. Добавьте пользователя в группу dialout "
+                       "(sudo usermod -aG dialout $USER) и войдите в систему заново.")
                 .arg(com, device);
         case platform::OpenError::Busy:
             return QStringLiteral("%1 = %2: порт занят другой программой").arg(com, device);

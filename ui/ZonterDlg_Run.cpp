@@ -16,8 +16,8 @@ constexpr int kTemplateMinLength = 30;
 }  // namespace
 
 void CZonterDlg::BuildTemplate() {
-    const protocols::TemplateSettings settings{m_decoder, m_gear,  m_zeroStart, m_cruise,  m_softStart,
-                                               m_ebs,     m_maxV,  m_maxP,      m_throttle};
+    const protocols::TemplateSettings settings{m_decoder, m_gear, m_zeroStart, m_cruise,  m_softStart,
+                                               m_ebs,     m_maxV, m_maxP,      m_throttle};
     if (auto text = protocols::BuildTemplate(settings)) m_templateText = QString::fromStdString(*text);
 }
 

@@ -48,7 +48,8 @@ void CZonterDlg::OnGearDraw() {
 void CZonterDlg::OnMaxPDraw() {
     UpdateData(true);
     m_maxPText = QString::asprintf("%i", m_maxP);
-    PatchOutFrame([v = m_maxP](linkcore::LinkState& s) { protocols::PatchMaxP(s.activeProtocol.load(), s.outFrame, v); });
+    PatchOutFrame(
+        [v = m_maxP](linkcore::LinkState& s) { protocols::PatchMaxP(s.activeProtocol.load(), s.outFrame, v); });
     UpdateData(false);
 }
 
@@ -63,7 +64,8 @@ void CZonterDlg::OnThrottleDraw() {
 void CZonterDlg::OnMaxVDraw() {
     UpdateData(true);
     m_maxVText = QString::asprintf("%i", m_maxV);
-    PatchOutFrame([v = m_maxV](linkcore::LinkState& s) { protocols::PatchMaxV(s.activeProtocol.load(), s.outFrame, v); });
+    PatchOutFrame(
+        [v = m_maxV](linkcore::LinkState& s) { protocols::PatchMaxV(s.activeProtocol.load(), s.outFrame, v); });
     UpdateData(false);
 }
 

@@ -1,11 +1,11 @@
 #include "workers/CaptureFile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
 
 #include "protocols/FrameText.h"
 
@@ -66,7 +66,8 @@ std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames,
     text += kLineEnd;
 
     for (int k = 0; k < kCaptureFrames; ++k) {
-        text += protocols::HexBytes(frames.subspan(static_cast<std::size_t>(k) * kCaptureFrameBytes, kCaptureFrameBytes));
+        text +=
+            protocols::HexBytes(frames.subspan(static_cast<std::size_t>(k) * kCaptureFrameBytes, kCaptureFrameBytes));
         text += ';';
         text += std::to_string(k);
         text += kLineEnd;
@@ -76,11 +77,13 @@ std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames,
     text += kLineEnd;
 
     int first = 0;
-    while (first < kCaptureFrames && frames[static_cast<std::size_t>(first) * kCaptureFrameBytes + kMarkByte] != 0x00) ++first;
+    while (first < kCaptureFrames && frames[static_cast<std::size_t>(first) * kCaptureFrameBytes + kMarkByte] != 0x00)
+        ++first;
     int onLine = 0;
     for (int k = first; k < kCaptureFrames; ++k) {
         char value[8];
-        std::snprintf(value, sizeof value, "%.2X,", frames[static_cast<std::size_t>(k) * kCaptureFrameBytes + kKeyByte]);
+        std::snprintf(value, sizeof value, "%.2X,",
+                      frames[static_cast<std::size_t>(k) * kCaptureFrameBytes + kKeyByte]);
         text += value;
         if (++onLine == kKeysPerLine) {
             text += kLineEnd;

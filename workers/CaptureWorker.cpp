@@ -25,9 +25,7 @@ void EndByTimeOut(int status, const platform::Event& stop) {
     linkcore::NotifyCaptureEnded();
 }
 
-std::string CannotWriteMessage(const std::string& name) {
-    return "Не удалось записать " + name;
-}
+std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
 
 }  // namespace
 
@@ -71,7 +69,8 @@ void CaptureWorker() {
     // Frames 1..599 follow each other without gaps: plain 15-byte reads.
     for (int k = 1; k < kCaptureFrames; ++k) {
         if (stop.IsSet()) return;
-        const ReadOutcome r = linkcore::ReadExact(frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
+        const ReadOutcome r =
+            linkcore::ReadExact(frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(linkcore::kStatusCaptureTimedOut, stop);
         s.linkStatus.store(k);
@@ -80,7 +79,8 @@ void CaptureWorker() {
     // From here on the capture always completes its file.
     const CaptureTime time = LocalCaptureTime();
     const std::span<const std::uint8_t, kCaptureBytes> all(frames, kCaptureBytes);
-    const CaptureWriteResult written = WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time));
+    const CaptureWriteResult written =
+        WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time));
     if (!written.written) {
         linkcore::NotifyCaptureEnded(CannotWriteMessage(written.name));
         return;

@@ -13,11 +13,11 @@ namespace workers {
 // Outcome of one pass over the line: hunting the sync bytes of a frame,
 // then reading the rest.
 enum class PassResult {
-    Frame,            // a whole frame is in the buffer
-    NotASync,         // a byte that does not start a frame was passed over
-    FirstSyncTimeOut, // nothing came while hunting the first sync byte
-    TimeOut,          // the second sync byte or the rest did not come in time
-    Stopped,          // the worker's stop signal came
+    Frame,             // a whole frame is in the buffer
+    NotASync,          // a byte that does not start a frame was passed over
+    FirstSyncTimeOut,  // nothing came while hunting the first sync byte
+    TimeOut,           // the second sync byte or the rest did not come in time
+    Stopped,           // the worker's stop signal came
 };
 
 // Reads one pass of `protocol`'s framing into `buffer` (15 bytes) with the

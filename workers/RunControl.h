@@ -21,7 +21,7 @@ void BeginRun(int decoder);
 void StartSimulator(std::string_view templateText, int decoder);
 
 void StartSingleRead();
-void StartAutoRead();   // also clears linkStatus to "nothing to show"
+void StartAutoRead();  // also clears linkStatus to "nothing to show"
 void StartCapture();
 
 }  // namespace workers

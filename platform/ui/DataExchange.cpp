@@ -11,11 +11,9 @@
 
 namespace platform::ui {
 
-void DataExchange::Int(int id, int& value)
-{
+void DataExchange::Int(int id, int& value) {
     QWidget* control = failed_ ? nullptr : dialog_.Control(id);
-    if (!control)
-        return;
+    if (!control) return;
     if (!saving_) {
         SetControlText(control, QString::number(value));
         return;
@@ -32,44 +30,44 @@ void DataExchange::Int(int id, int& value)
     value = scanned;
 }
 
-void DataExchange::Text(int id, QString& value)
-{
+void DataExchange::Text(int id, QString& value) {
     QWidget* control = failed_ ? nullptr : dialog_.Control(id);
-    if (!control)
-        return;
+    if (!control) return;
     if (saving_)
         value = ControlText(control);
     else
         SetControlText(control, value);
 }
 
-void DataExchange::Check(int id, int& value)
-{
+void DataExchange::Check(int id, int& value) {
     auto* box = failed_ ? nullptr : dialog_.ControlAs<QCheckBox>(id);
-    if (!box)
-        return;
+    if (!box) return;
     if (saving_) {
         switch (box->checkState()) {
-        case Qt::Unchecked: value = 0; break;
-        case Qt::Checked: value = 1; break;
-        case Qt::PartiallyChecked: value = 2; break;
+            case Qt::Unchecked:
+                value = 0;
+                break;
+            case Qt::Checked:
+                value = 1;
+                break;
+            case Qt::PartiallyChecked:
+                value = 2;
+                break;
         }
         return;
     }
     const int state = (value < 0 || value > 2) ? 0 : value;
     if (state == 2) {
-        box->setCheckState(Qt::PartiallyChecked);   // turns the box three-state
+        box->setCheckState(Qt::PartiallyChecked);  // turns the box three-state
     } else {
         box->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
         box->setTristate(false);
     }
 }
 
-void DataExchange::Selection(int id, int& index)
-{
+void DataExchange::Selection(int id, int& index) {
     auto* combo = failed_ ? nullptr : dialog_.ControlAs<QComboBox>(id);
-    if (!combo)
-        return;
+    if (!combo) return;
     if (saving_) {
         index = combo->currentIndex();
         return;
@@ -80,20 +78,17 @@ void DataExchange::Selection(int id, int& index)
     // index did not change.
     if (combo->isEditable()) {
         const QString text = selected >= 0 ? combo->itemText(selected) : QString();
-        if (combo->currentText() != text)
-            combo->setEditText(text);
+        if (combo->currentText() != text) combo->setEditText(text);
     }
 }
 
-void DataExchange::Slider(int id, int& position)
-{
+void DataExchange::Slider(int id, int& position) {
     auto* slider = failed_ ? nullptr : dialog_.ControlAs<QSlider>(id);
-    if (!slider)
-        return;
+    if (!slider) return;
     if (saving_)
         position = slider->value();
     else
-        slider->setValue(position);   // a move schedules the slider's Draw
+        slider->setValue(position);  // a move schedules the slider's Draw
 }
 
 }  // namespace platform::ui

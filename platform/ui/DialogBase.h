@@ -25,9 +25,9 @@ class DialogBase;
 
 // Notifications a control sends to its dialog (the message map's keys).
 enum class Notification {
-    Clicked,     // BN_CLICKED: push button or check box
-    Draw,        // NM_CUSTOMDRAW: slider drawn (first showing, every move)
-    DeltaPos,    // UDN_DELTAPOS: up-down pressed; delta < 0 up, > 0 down
+    Clicked,   // BN_CLICKED: push button or check box
+    Draw,      // NM_CUSTOMDRAW: slider drawn (first showing, every move)
+    DeltaPos,  // UDN_DELTAPOS: up-down pressed; delta < 0 up, > 0 down
 };
 
 // Data exchange between controls and members, in DoDataExchange order.
@@ -41,11 +41,11 @@ public:
     bool failed() const { return failed_; }
     int failedId() const { return failedId_; }
 
-    void Int(int id, int& value);           // integer kind; push as "%d"
-    void Text(int id, QString& value);      // text kind
-    void Check(int id, int& value);         // 0 clear, 1 ticked (2 = indeterminate)
-    void Selection(int id, int& index);     // combo box index, -1 for none
-    void Slider(int id, int& position);     // slider thumb position
+    void Int(int id, int& value);        // integer kind; push as "%d"
+    void Text(int id, QString& value);   // text kind
+    void Check(int id, int& value);      // 0 clear, 1 ticked (2 = indeterminate)
+    void Selection(int id, int& index);  // combo box index, -1 for none
+    void Slider(int id, int& position);  // slider thumb position
 
 private:
     DialogBase& dialog_;
@@ -65,8 +65,8 @@ class DialogBase : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kIdOk = 1;       // IDOK
-    static constexpr int kIdCancel = 2;   // IDCANCEL
+    static constexpr int kIdOk = 1;      // IDOK
+    static constexpr int kIdCancel = 2;  // IDCANCEL
 
     // Object names of the window menu and of its standard actions; the
     // appended items are named "CMD_<code>".
@@ -89,7 +89,9 @@ public:
 
     QWidget* Control(int id) const;
     template <class W>
-    W* ControlAs(int id) const { return qobject_cast<W*>(Control(id)); }
+    W* ControlAs(int id) const {
+        return qobject_cast<W*>(Control(id));
+    }
     void EnableControl(int id, bool enable);
     const platform::DialogTemplate& Template() const { return tmpl_; }
 
@@ -121,9 +123,9 @@ public:
 
 protected:
     virtual void DoDataExchange(DataExchange&) {}
-    virtual bool OnInitDialog();          // default: push; return true
-    virtual void OnOK();                  // default: pull; end with IDOK on success
-    virtual void OnCancel();              // default: end with IDCANCEL
+    virtual bool OnInitDialog();                           // default: push; return true
+    virtual void OnOK();                                   // default: pull; end with IDOK on success
+    virtual void OnCancel();                               // default: end with IDCANCEL
     virtual void OnSysCommand(unsigned code, long extra);  // default: nothing
 
     // Message map entries.
@@ -137,8 +139,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 public:
-    void accept() override;   // routed to OnOK
-    void reject() override;   // routed to OnCancel
+    void accept() override;  // routed to OnOK
+    void reject() override;  // routed to OnCancel
     void EndDialog(int result);
 
 private:
@@ -159,10 +161,10 @@ private:
     const platform::DialogTemplate& tmpl_;
     DialogUnits units_;
     std::map<int, QWidget*> controls_;
-    std::vector<QWidget*> templateOrder_;    // every control, labels included
+    std::vector<QWidget*> templateOrder_;              // every control, labels included
     std::map<std::pair<int, int>, Handler> handlers_;  // (notification, id)
-    std::set<int> drawPending_;              // sliders with a queued Draw
-    std::set<int> drawAfterExchange_;        // Draws that met a running exchange
+    std::set<int> drawPending_;                        // sliders with a queued Draw
+    std::set<int> drawAfterExchange_;                  // Draws that met a running exchange
     int exchangeDepth_ = 0;
     QMenu* menu_ = nullptr;
     bool initialised_ = false;

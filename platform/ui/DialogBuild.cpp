@@ -25,40 +25,30 @@ using platform::ControlTemplate;
 // The application icon as a static icon control shows it.
 constexpr int kIconExtent = 32;
 
-Qt::Alignment HorizontalAlignment(unsigned style)
-{
-    if (style & platform::kCentred)
-        return Qt::AlignHCenter;
-    if (style & platform::kRightAligned)
-        return Qt::AlignRight;
+Qt::Alignment HorizontalAlignment(unsigned style) {
+    if (style & platform::kCentred) return Qt::AlignHCenter;
+    if (style & platform::kRightAligned) return Qt::AlignRight;
     return Qt::AlignLeft;
 }
 
 // A trackbar's page is a fifth of its range.
-void KeepPageAFifth(QSlider* slider)
-{
-    slider->setPageStep(std::max(1, (slider->maximum() - slider->minimum()) / 5));
-}
+void KeepPageAFifth(QSlider* slider) { slider->setPageStep(std::max(1, (slider->maximum() - slider->minimum()) / 5)); }
 
 }  // namespace
 
-void DialogBase::Build()
-{
+void DialogBase::Build() {
     RegisterDialogFontSubstitutes();
-    if (tmpl_.name)
-        setObjectName(QString::fromUtf8(tmpl_.name));
+    if (tmpl_.name) setObjectName(QString::fromUtf8(tmpl_.name));
     setWindowTitle(QString::fromUtf8(tmpl_.title ? tmpl_.title : ""));
 
-    Qt::WindowFlags flags = (parentWidget() ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
-                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (tmpl_.minimiseBox)
-        flags |= Qt::WindowMinimizeButtonHint;
+    Qt::WindowFlags flags = (parentWidget() ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (tmpl_.minimiseBox) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
 
     if (tmpl_.fontFace) {
         QFont dialogFont(QString::fromUtf8(tmpl_.fontFace));
-        if (tmpl_.pointSize > 0)
-            dialogFont.setPointSize(tmpl_.pointSize);
+        if (tmpl_.pointSize > 0) dialogFont.setPointSize(tmpl_.pointSize);
         setFont(dialogFont);
     }
     units_ = DialogUnits::ForFont(font());
@@ -74,17 +64,13 @@ void DialogBase::Build()
             control->setAccessibleDescription(QString::fromUtf8(c.name));
         }
         control->setAccessibleName(names[i].isEmpty() ? windowTitle() : names[i]);
-        if (c.style & platform::kHidden)
-            control->setHidden(true);
-        if (c.style & platform::kDisabled)
-            control->setEnabled(false);
-        if (c.id != -1)
-            controls_[c.id] = control;
+        if (c.style & platform::kHidden) control->setHidden(true);
+        if (c.style & platform::kDisabled) control->setEnabled(false);
+        if (c.id != -1) controls_[c.id] = control;
         templateOrder_.push_back(control);
 
         if (control->focusPolicy() != Qt::NoFocus) {
-            if (previousStop)
-                setTabOrder(previousStop, control);
+            if (previousStop) setTabOrder(previousStop, control);
             previousStop = control;
         }
     }
@@ -96,19 +82,16 @@ namespace {
 // A fixed caption drawn with the Linux stand-in fonts can come out a little
 // wider than its template rectangle, which was measured with the Windows
 // font; shrink it a step at a time (to 75 % at most) rather than clip it.
-void FitCaption(QLabel* label, const QRect& rect)
-{
+void FitCaption(QLabel* label, const QRect& rect) {
     QFont font = label->font();
     const qreal size = font.pointSizeF();
-    if (size <= 0)
-        return;
+    if (size <= 0) return;
     for (qreal step = size; step >= size * 0.75; step -= 0.25) {
         font.setPointSizeF(step);
-        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, rect.width(), 10000),
-                                                            Qt::TextWordWrap, label->text());
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(0, 0, rect.width(), 10000), Qt::TextWordWrap, label->text());
         if (needed.width() <= rect.width() && needed.height() <= rect.height()) {
-            if (step < size)
-                label->setFont(font);
+            if (step < size) label->setFont(font);
             return;
         }
     }
@@ -116,114 +99,107 @@ void FitCaption(QLabel* label, const QRect& rect)
 
 }  // namespace
 
-QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c)
-{
+QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
     const QString caption = c.caption ? QString::fromUtf8(c.caption) : QString();
     const QRect rect = units_.Map(c.x, c.y, c.w, c.h);
     const int id = c.id;
 
     switch (c.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::DefPushButton: {
-        auto* button = new QPushButton(caption, this);
-        if (c.kind == ControlKind::DefPushButton)
-            button->setDefault(true);
-        connect(button, &QAbstractButton::clicked, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
-        button->setGeometry(rect);
-        return button;
-    }
-    case ControlKind::Label: {
-        auto* label = new QLabel(StripMnemonics(caption), this);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        label->setAlignment(HorizontalAlignment(c.style) | Qt::AlignTop);
-        label->setGeometry(rect);
-        if (id == -1)
-            FitCaption(label, rect);
-        return label;
-    }
-    case ControlKind::Edit: {
-        auto* edit = new QLineEdit(caption, this);
-        edit->setReadOnly(c.style & platform::kReadOnly);
-        edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
-        edit->setFrame(c.style & platform::kBorder);
-        edit->setGeometry(rect);
-        return edit;
-    }
-    case ControlKind::CheckBox: {
-        QCheckBox* box = (c.style & platform::kWrap)
-                             ? new WrappingCheckBox(caption, c.style & platform::kTopAligned, this)
-                             : new QCheckBox(caption, this);
-        // Any change of the tick by the user -- mouse, keyboard or an
-        // assistive tool's toggle action, which emits no clicked -- reaches
-        // the handler after the state has changed, as BN_CLICKED does. The
-        // dialog's own pushes run inside an exchange and notify nothing.
-        connect(box, &QAbstractButton::toggled, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
-        box->setGeometry(rect);
-        return box;
-    }
-    case ControlKind::ComboBox: {
-        auto* combo = new QComboBox(this);
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setCompleter(nullptr);
-        for (const char* item : c.items)
-            combo->addItem(QString::fromUtf8(item));
-        combo->setCurrentIndex(-1);   // a new list has no selection
-        // The template's height counts the dropped list; the field keeps its own.
-        const int fieldHeight = std::min(combo->sizeHint().height(), rect.height());
-        combo->setGeometry(rect.x(), rect.y(), rect.width(), fieldHeight);
-        const int itemHeight = std::max(1, combo->fontMetrics().height() + 2);
-        combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
-        combo->installEventFilter(this);
-        return combo;
-    }
-    case ControlKind::Slider: {
-        auto* slider = new QSlider(Qt::Horizontal, this);
-        slider->setRange(0, 100);
-        KeepPageAFifth(slider);
-        if (c.style & platform::kTickMarks) {
-            slider->setTickPosition(QSlider::TicksBothSides);
-            slider->setTickInterval(1);
+        case ControlKind::PushButton:
+        case ControlKind::DefPushButton: {
+            auto* button = new QPushButton(caption, this);
+            if (c.kind == ControlKind::DefPushButton) button->setDefault(true);
+            connect(button, &QAbstractButton::clicked, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
+            button->setGeometry(rect);
+            return button;
         }
-        connect(slider, &QSlider::valueChanged, this, [this, id] { ScheduleDraw(id); });
-        connect(slider, &QSlider::rangeChanged, this, [this, slider, id] {
+        case ControlKind::Label: {
+            auto* label = new QLabel(StripMnemonics(caption), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setAlignment(HorizontalAlignment(c.style) | Qt::AlignTop);
+            label->setGeometry(rect);
+            if (id == -1) FitCaption(label, rect);
+            return label;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(caption, this);
+            edit->setReadOnly(c.style & platform::kReadOnly);
+            edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
+            edit->setFrame(c.style & platform::kBorder);
+            edit->setGeometry(rect);
+            return edit;
+        }
+        case ControlKind::CheckBox: {
+            QCheckBox* box = (c.style & platform::kWrap)
+                                 ? new WrappingCheckBox(caption, c.style & platform::kTopAligned, this)
+                                 : new QCheckBox(caption, this);
+            // Any change of the tick by the user -- mouse, keyboard or an
+            // assistive tool's toggle action, which emits no clicked -- reaches
+            // the handler after the state has changed, as BN_CLICKED does. The
+            // dialog's own pushes run inside an exchange and notify nothing.
+            connect(box, &QAbstractButton::toggled, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
+            box->setGeometry(rect);
+            return box;
+        }
+        case ControlKind::ComboBox: {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setCompleter(nullptr);
+            for (const char* item : c.items) combo->addItem(QString::fromUtf8(item));
+            combo->setCurrentIndex(-1);  // a new list has no selection
+            // The template's height counts the dropped list; the field keeps its own.
+            const int fieldHeight = std::min(combo->sizeHint().height(), rect.height());
+            combo->setGeometry(rect.x(), rect.y(), rect.width(), fieldHeight);
+            const int itemHeight = std::max(1, combo->fontMetrics().height() + 2);
+            combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
+            combo->installEventFilter(this);
+            return combo;
+        }
+        case ControlKind::Slider: {
+            auto* slider = new QSlider(Qt::Horizontal, this);
+            slider->setRange(0, 100);
             KeepPageAFifth(slider);
-            ScheduleDraw(id);
-        });
-        slider->setGeometry(rect);
-        return slider;
-    }
-    case ControlKind::UpDown: {
-        auto* upDown = new UpDownControl(QString::fromUtf8(c.name ? c.name : ""), c.style & platform::kArrowKeys,
-                                         this);
-        connect(upDown, &UpDownControl::deltaPos, this,
-                [this, id](int delta) { Dispatch(Notification::DeltaPos, id, delta); });
-        upDown->setGeometry(rect);
-        return upDown;
-    }
-    case ControlKind::Icon: {
-        auto* icon = new QLabel(this);
-        icon->setPixmap(windowIcon().pixmap(kIconExtent, kIconExtent));
-        icon->setGeometry(rect.x(), rect.y(), kIconExtent, kIconExtent);
-        return icon;
-    }
+            if (c.style & platform::kTickMarks) {
+                slider->setTickPosition(QSlider::TicksBothSides);
+                slider->setTickInterval(1);
+            }
+            connect(slider, &QSlider::valueChanged, this, [this, id] { ScheduleDraw(id); });
+            connect(slider, &QSlider::rangeChanged, this, [this, slider, id] {
+                KeepPageAFifth(slider);
+                ScheduleDraw(id);
+            });
+            slider->setGeometry(rect);
+            return slider;
+        }
+        case ControlKind::UpDown: {
+            auto* upDown =
+                new UpDownControl(QString::fromUtf8(c.name ? c.name : ""), c.style & platform::kArrowKeys, this);
+            connect(upDown, &UpDownControl::deltaPos, this,
+                    [this, id](int delta) { Dispatch(Notification::DeltaPos, id, delta); });
+            upDown->setGeometry(rect);
+            return upDown;
+        }
+        case ControlKind::Icon: {
+            auto* icon = new QLabel(this);
+            icon->setPixmap(windowIcon().pixmap(kIconExtent, kIconExtent));
+            icon->setGeometry(rect.x(), rect.y(), kIconExtent, kIconExtent);
+            return icon;
+        }
     }
     return new QWidget(this);
 }
 
-void DialogBase::RefreshIcons()
-{
+void DialogBase::RefreshIcons() {
     for (std::size_t i = 0; i < tmpl_.controls.size() && i < templateOrder_.size(); ++i) {
-        if (tmpl_.controls[i].kind != ControlKind::Icon)
-            continue;
+        if (tmpl_.controls[i].kind != ControlKind::Icon) continue;
         if (auto* icon = qobject_cast<QLabel*>(templateOrder_[i]))
             icon->setPixmap(windowIcon().pixmap(kIconExtent, kIconExtent));
     }
 }
 
-void DialogBase::FocusFirstControl()
-{
+void DialogBase::FocusFirstControl() {
     for (QWidget* control : templateOrder_) {
         if ((control->focusPolicy() & Qt::TabFocus) && control->isEnabled() && control->isVisibleTo(this)) {
             // As the dialog manager does: an edit box taking the focus has its text selected.

@@ -8,8 +8,7 @@ namespace platform::ui {
 namespace {
 
 // a * b / c rounded half away from zero, as MulDiv does.
-int MulDiv(int a, int b, int c)
-{
+int MulDiv(int a, int b, int c) {
     const long long p = static_cast<long long>(a) * b;
     const long long half = c / 2;
     return static_cast<int>(p >= 0 ? (p + half) / c : (p - half) / c);
@@ -17,18 +16,15 @@ int MulDiv(int a, int b, int c)
 
 }  // namespace
 
-DialogUnits DialogUnits::ForFont(const QFont& font)
-{
+DialogUnits DialogUnits::ForFont(const QFont& font) {
     const QFontMetrics metrics(font);
     const int letters =
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     DialogUnits units;
     units.baseX = (letters / 26 + 1) / 2;
     units.baseY = metrics.height();
-    if (units.baseX < 1)
-        units.baseX = 1;
-    if (units.baseY < 1)
-        units.baseY = 1;
+    if (units.baseX < 1) units.baseX = 1;
+    if (units.baseY < 1) units.baseY = 1;
     return units;
 }
 
@@ -36,13 +32,9 @@ int DialogUnits::X(int dlu) const { return MulDiv(dlu, baseX, 4); }
 
 int DialogUnits::Y(int dlu) const { return MulDiv(dlu, baseY, 8); }
 
-QRect DialogUnits::Map(int x, int y, int w, int h) const
-{
-    return QRect(X(x), Y(y), X(w), Y(h));
-}
+QRect DialogUnits::Map(int x, int y, int w, int h) const { return QRect(X(x), Y(y), X(w), Y(h)); }
 
-void RegisterDialogFontSubstitutes()
-{
+void RegisterDialogFontSubstitutes() {
     static const bool registered = [] {
         const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
         QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), sans);

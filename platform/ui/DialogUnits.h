@@ -15,8 +15,8 @@ struct DialogUnits {
 
     static DialogUnits ForFont(const QFont& font);
 
-    int X(int dlu) const;   // horizontal dialog units -> pixels
-    int Y(int dlu) const;   // vertical dialog units -> pixels
+    int X(int dlu) const;  // horizontal dialog units -> pixels
+    int Y(int dlu) const;  // vertical dialog units -> pixels
     QRect Map(int x, int y, int w, int h) const;
 };
 

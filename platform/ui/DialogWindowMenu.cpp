@@ -10,8 +10,7 @@
 
 namespace platform::ui {
 
-void DialogBase::BuildWindowMenu()
-{
+void DialogBase::BuildWindowMenu() {
     menu_ = new QMenu(this);
     menu_->setObjectName(QString::fromLatin1(kWindowMenuName));
 
@@ -21,15 +20,15 @@ void DialogBase::BuildWindowMenu()
     connect(
         move, &QAction::triggered, this,
         [this] {
-            if (QWindow* window = windowHandle())
-                window->startSystemMove();
+            if (QWindow* window = windowHandle()) window->startSystemMove();
         },
         Qt::QueuedConnection);
 
     if (tmpl_.minimiseBox) {
         QAction* minimise = menu_->addAction(QStringLiteral("Свернуть"));
         minimise->setObjectName(QString::fromLatin1(kMinimiseActionName));
-        connect(minimise, &QAction::triggered, this, [this] { showMinimized(); }, Qt::QueuedConnection);
+        connect(
+            minimise, &QAction::triggered, this, [this] { showMinimized(); }, Qt::QueuedConnection);
     }
 
     menu_->addSeparator();
@@ -38,33 +37,26 @@ void DialogBase::BuildWindowMenu()
     closing->setObjectName(QString::fromLatin1(kCloseActionName));
     closing->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     closing->setShortcutContext(Qt::WindowShortcut);
-    addAction(closing);   // Alt+F4 also where the window manager leaves it to the window
-    connect(closing, &QAction::triggered, this, [this] { close(); }, Qt::QueuedConnection);
+    addAction(closing);  // Alt+F4 also where the window manager leaves it to the window
+    connect(
+        closing, &QAction::triggered, this, [this] { close(); }, Qt::QueuedConnection);
 
     auto* opener = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(opener, &QShortcut::activated, this, [this] { OpenWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }
 
-void DialogBase::AppendMenuSeparator()
-{
-    menu_->addSeparator();
-}
+void DialogBase::AppendMenuSeparator() { menu_->addSeparator(); }
 
-void DialogBase::AppendMenuItem(const QString& text, unsigned sysCommand)
-{
+void DialogBase::AppendMenuItem(const QString& text, unsigned sysCommand) {
     QAction* item = menu_->addAction(text);
     item->setObjectName(QStringLiteral("CMD_%1").arg(sysCommand));
     connect(
         item, &QAction::triggered, this, [this, sysCommand] { OnSysCommand(sysCommand, 0); }, Qt::QueuedConnection);
 }
 
-void DialogBase::OpenWindowMenu(const QPoint& globalPos)
-{
-    menu_->popup(globalPos);
-}
+void DialogBase::OpenWindowMenu(const QPoint& globalPos) { menu_->popup(globalPos); }
 
-void DialogBase::contextMenuEvent(QContextMenuEvent* e)
-{
+void DialogBase::contextMenuEvent(QContextMenuEvent* e) {
     // Only the dialog's free area opens the window menu, not a control.
     if (e->reason() == QContextMenuEvent::Mouse && childAt(e->pos())) {
         e->ignore();

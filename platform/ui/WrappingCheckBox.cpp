@@ -9,12 +9,9 @@
 namespace platform::ui {
 
 WrappingCheckBox::WrappingCheckBox(const QString& text, bool topAligned, QWidget* parent)
-    : QCheckBox(text, parent), topAligned_(topAligned)
-{
-}
+    : QCheckBox(text, parent), topAligned_(topAligned) {}
 
-void WrappingCheckBox::paintEvent(QPaintEvent*)
-{
+void WrappingCheckBox::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
@@ -47,9 +44,6 @@ void WrappingCheckBox::paintEvent(QPaintEvent*)
     }
 }
 
-bool WrappingCheckBox::hitButton(const QPoint& pos) const
-{
-    return rect().contains(pos);
-}
+bool WrappingCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
 
 }  // namespace platform::ui

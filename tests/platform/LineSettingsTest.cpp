@@ -59,9 +59,9 @@ TEST(BuildLineSettingsTest, RatesAreKeptForThePortToJudge) {
 }
 
 TEST(BuildLineSettingsTest, UnreadableTextLeavesTheRecordUnchanged) {
-    for (const char* mode : {"baud=abc", "baud=", "baud=12x", "baud=99999999999999999999", "parity=X", "parity=NN",
-                             "data=9", "data=4", "stop=1.5", "stop=3", "speed=1200", "baud 1200", "=5",
-                             "baud=1200 parity=N data=8 stop=1 junk"}) {
+    for (const char* mode :
+         {"baud=abc", "baud=", "baud=12x", "baud=99999999999999999999", "parity=X", "parity=NN", "data=9", "data=4",
+          "stop=1.5", "stop=3", "speed=1200", "baud 1200", "=5", "baud=1200 parity=N data=8 stop=1 junk"}) {
         SCOPED_TRACE(mode);
         LineSettings s;
         s.baud = 777;

@@ -143,11 +143,11 @@ protected:
 };
 
 TEST_F(SerialScanTest, UartsThenUsbThenAcmByNumberWithoutTheConsole) {
-    Tty("ttyS0", 4);      // the console
+    Tty("ttyS0", 4);  // the console
     Tty("ttyS1", 4);
-    Tty("ttyS2", 0);      // empty UART slot
+    Tty("ttyS2", 0);  // empty UART slot
     Tty("ttyS10", 4);
-    Tty("ttyS3");         // no type: not a UART we know
+    Tty("ttyS3");            // no type: not a UART we know
     Tty("ttyS4", 4, false);  // no device node
     Tty("ttyUSB10");
     Tty("ttyUSB2");
@@ -169,9 +169,7 @@ TEST_F(SerialScanTest, CommandLineConsoleIsLeftOutToo) {
     EXPECT_EQ(platform::ListSerialPorts(roots_), (std::vector<std::string>{Dev("ttyS0"), Dev("ttyUSB1")}));
 }
 
-TEST_F(SerialScanTest, NoTreeMeansNoPorts) {
-    EXPECT_TRUE(platform::ListSerialPorts(roots_).empty());
-}
+TEST_F(SerialScanTest, NoTreeMeansNoPorts) { EXPECT_TRUE(platform::ListSerialPorts(roots_).empty()); }
 
 TEST_F(SerialScanTest, PortDirectoryComesFirstThenThePortsPresent) {
     Tty("ttyS0", 4);

@@ -47,9 +47,9 @@ TEST_F(SerialPortSettingsTest, RatesThePortCannotTakeLeaveEverySettingAlone) {
     LineSettings before;
     ASSERT_TRUE(port_->ReadSettings(before));
 
-    for (const char* mode : {"baud=0 parity=N data=8 stop=1", "baud=-1200 parity=N data=8 stop=1",
-                             "baud=4000001 parity=N data=8 stop=1", "baud=4294967295 parity=N data=8 stop=1",
-                             "parity=N data=8 stop=1"}) {
+    for (const char* mode :
+         {"baud=0 parity=N data=8 stop=1", "baud=-1200 parity=N data=8 stop=1", "baud=4000001 parity=N data=8 stop=1",
+          "baud=4294967295 parity=N data=8 stop=1", "parity=N data=8 stop=1"}) {
         SCOPED_TRACE(mode);
         EXPECT_FALSE(ApplyMode(mode));
         EXPECT_EQ(port_->CurrentSpeed(), 9600);

@@ -18,9 +18,7 @@ termios2 ImageOf(const platform::LineSettings& s) {
     return t;
 }
 
-void Store(platform::LineSettings& s, const termios2& t) {
-    std::memcpy(s.snapshot.data(), &t, sizeof t);
-}
+void Store(platform::LineSettings& s, const termios2& t) { std::memcpy(s.snapshot.data(), &t, sizeof t); }
 
 TEST_F(SerialPortSnapshotTest, SnapshotThatWouldHangUpTheLineIsRefused) {
     platform::LineSettings s;

@@ -14,9 +14,7 @@ namespace {
 using platform::Event;
 using platform::WorkerThread;
 
-int OwnNice() {
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
-}
+int OwnNice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); }
 
 TEST(WorkerThreadTest, RunsTheBodyAndCountsItWhileAlive) {
     const int liveBefore = WorkerThread::LiveCount();

@@ -11,8 +11,7 @@ using platform::DialogTemplate;
 using platform::ui::AccessibleNames;
 using platform::ui::StripMnemonics;
 
-TEST(AccessibleNames, MnemonicsAreDropped)
-{
+TEST(AccessibleNames, MnemonicsAreDropped) {
     EXPECT_EQ(StripMnemonics(QStringLiteral("&О проекте Zonter...")), QStringLiteral("О проекте Zonter..."));
     EXPECT_EQ(StripMnemonics(QStringLiteral("A && B")), QStringLiteral("A & B"));
     EXPECT_EQ(StripMnemonics(QStringLiteral("end&")), QStringLiteral("end"));
@@ -38,17 +37,16 @@ constexpr ControlTemplate kRow[] = {
 };
 constexpr DialogTemplate kRowTemplate{1, "IDD_ROW", "Ряд", 315, 420, "Microsoft Sans Serif", 9, false, kRow};
 
-TEST(AccessibleNames, LabelBesideOrAboveNamesTheControl)
-{
+TEST(AccessibleNames, LabelBesideOrAboveNamesTheControl) {
     const std::vector<QString> names = AccessibleNames(kRowTemplate);
     ASSERT_EQ(names.size(), std::size(kRow));
-    EXPECT_EQ(names[0], QStringLiteral("Сырой поток:"));   // a label keeps its own text
-    EXPECT_EQ(names[1], QStringLiteral("Сырой поток"));    // above
-    EXPECT_EQ(names[3], QStringLiteral("МахP (-/P14)"));   // beside
-    EXPECT_EQ(names[4], QStringLiteral("EBS (P9/P11)"));   // beside, though later in order
+    EXPECT_EQ(names[0], QStringLiteral("Сырой поток:"));  // a label keeps its own text
+    EXPECT_EQ(names[1], QStringLiteral("Сырой поток"));   // above
+    EXPECT_EQ(names[3], QStringLiteral("МахP (-/P14)"));  // beside
+    EXPECT_EQ(names[4], QStringLiteral("EBS (P9/P11)"));  // beside, though later in order
     EXPECT_EQ(names[5], QStringLiteral("EBS (P9/P11)"));
     EXPECT_EQ(names[8], QStringLiteral("V/T"));
-    EXPECT_EQ(names[10], QStringLiteral("_"));             // a value label: its own text
+    EXPECT_EQ(names[10], QStringLiteral("_"));  // a value label: its own text
     // Nothing beside or above: the last label before it; the hyphen rule names nothing.
     EXPECT_EQ(names[11], QStringLiteral("V/T"));
     EXPECT_EQ(names[12], QStringLiteral("V/T"));

@@ -13,8 +13,7 @@
 namespace testing_ui {
 namespace {
 
-TEST(DataExchange, PushShowsEveryMember)
-{
+TEST(DataExchange, PushShowsEveryMember) {
     PanelDialog panel;
     panel.port = 7;
     panel.name = QStringLiteral("36 00 1F ");
@@ -41,8 +40,7 @@ TEST(DataExchange, PushShowsEveryMember)
     EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_COUNT)->text(), QStringLiteral("-12"));
 }
 
-TEST(DataExchange, PullReadsEveryControl)
-{
+TEST(DataExchange, PullReadsEveryControl) {
     PanelDialog panel;
     panel.ControlAs<QLineEdit>(IDC_PORT)->setText(QStringLiteral("4"));
     panel.ControlAs<QLineEdit>(IDC_NAME)->setText(QStringLiteral("  текст  любой длины "));
@@ -56,7 +54,7 @@ TEST(DataExchange, PullReadsEveryControl)
     ASSERT_TRUE(panel.UpdateData(true));
 
     EXPECT_EQ(panel.port, 4);
-    EXPECT_EQ(panel.name, QStringLiteral("  текст  любой длины "));   // text as is
+    EXPECT_EQ(panel.name, QStringLiteral("  текст  любой длины "));  // text as is
     EXPECT_EQ(panel.list, 0);
     EXPECT_EQ(panel.flag, 1);
     EXPECT_EQ(panel.wrap, 0);
@@ -66,8 +64,7 @@ TEST(DataExchange, PullReadsEveryControl)
     EXPECT_EQ(panel.count, -45);
 }
 
-TEST(DataExchange, IntegerTakesTheLeadingNumber)
-{
+TEST(DataExchange, IntegerTakesTheLeadingNumber) {
     PanelDialog panel;
     panel.UpdateData(false);
     auto* port = panel.ControlAs<QLineEdit>(IDC_PORT);
@@ -79,8 +76,7 @@ TEST(DataExchange, IntegerTakesTheLeadingNumber)
     }
 }
 
-TEST(DataExchange, CheckStatesAndOutOfRangeValues)
-{
+TEST(DataExchange, CheckStatesAndOutOfRangeValues) {
     PanelDialog panel;
     auto* flag = panel.ControlAs<QCheckBox>(IDC_FLAG);
 
@@ -110,8 +106,7 @@ TEST(DataExchange, CheckStatesAndOutOfRangeValues)
     EXPECT_EQ(flag->checkState(), Qt::Unchecked);
 }
 
-TEST(DataExchange, SelectionNoneAndOutOfRange)
-{
+TEST(DataExchange, SelectionNoneAndOutOfRange) {
     PanelDialog panel;
     auto* list = panel.ControlAs<QComboBox>(IDC_LIST);
 
@@ -139,8 +134,7 @@ TEST(DataExchange, SelectionNoneAndOutOfRange)
     EXPECT_EQ(list->currentText(), QStringLiteral(" Первый"));
 }
 
-TEST(DataExchange, SliderPushIsClampedToTheRange)
-{
+TEST(DataExchange, SliderPushIsClampedToTheRange) {
     PanelDialog panel;
     auto* level = panel.ControlAs<QSlider>(IDC_LEVEL);
     level->setMaximum(7);
@@ -151,21 +145,19 @@ TEST(DataExchange, SliderPushIsClampedToTheRange)
     EXPECT_EQ(panel.level, 7);
 }
 
-TEST(DataExchange, PushLeavesUnchangedTextAlone)
-{
+TEST(DataExchange, PushLeavesUnchangedTextAlone) {
     PanelDialog panel;
     auto* port = panel.ControlAs<QLineEdit>(IDC_PORT);
     panel.port = 1234;
     panel.UpdateData(false);
-    EXPECT_EQ(port->cursorPosition(), 0);   // a changed box shows its beginning
+    EXPECT_EQ(port->cursorPosition(), 0);  // a changed box shows its beginning
 
     port->setCursorPosition(2);
-    panel.UpdateData(false);   // same text: the caret of someone typing stays
+    panel.UpdateData(false);  // same text: the caret of someone typing stays
     EXPECT_EQ(port->cursorPosition(), 2);
 }
 
-TEST(DataExchange, PushNeverRunsClickHandlers)
-{
+TEST(DataExchange, PushNeverRunsClickHandlers) {
     PanelDialog panel;
     int clicks = 0;
     int seen = -1;

@@ -24,8 +24,7 @@
 namespace testing_ui {
 namespace {
 
-TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState)
-{
+TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState) {
     PanelDialog dialog;
 
     auto* quit = dialog.ControlAs<QPushButton>(IDCANCEL);
@@ -50,9 +49,9 @@ TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState)
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(list->isEditable());
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->itemText(0), QStringLiteral(" Первый"));   // template order, not sorted
+    EXPECT_EQ(list->itemText(0), QStringLiteral(" Первый"));  // template order, not sorted
     EXPECT_EQ(list->itemText(2), QStringLiteral(" Третий"));
-    EXPECT_EQ(list->currentIndex(), -1);   // nothing selected until a push
+    EXPECT_EQ(list->currentIndex(), -1);  // nothing selected until a push
 
     auto* flag = dialog.ControlAs<QCheckBox>(IDC_FLAG);
     ASSERT_NE(flag, nullptr);
@@ -67,7 +66,7 @@ TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState)
     EXPECT_EQ(level->tickPosition(), QSlider::TicksBothSides);
     EXPECT_EQ(level->tickInterval(), 1);
     EXPECT_EQ(level->minimum(), 0);
-    EXPECT_EQ(level->maximum(), 100);   // the trackbar's default range
+    EXPECT_EQ(level->maximum(), 100);  // the trackbar's default range
     auto* power = dialog.ControlAs<QSlider>(IDC_POWER);
     ASSERT_NE(power, nullptr);
     EXPECT_EQ(power->tickPosition(), QSlider::NoTicks);
@@ -78,8 +77,8 @@ TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState)
     EXPECT_NE(dialog.ControlAs<QLabel>(IDC_ICON), nullptr);
 
     const auto labels = dialog.findChildren<QLabel*>();
-    const auto rightAligned = std::find_if(labels.begin(), labels.end(),
-                                           [](QLabel* l) { return l->text() == QStringLiteral("Уровень:"); });
+    const auto rightAligned =
+        std::find_if(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == QStringLiteral("Уровень:"); });
     ASSERT_NE(rightAligned, labels.end());
     EXPECT_TRUE((*rightAligned)->alignment() & Qt::AlignRight);
 
@@ -91,8 +90,7 @@ TEST(DialogBuild, CreatesEveryKindWithItsCaptionAndState)
     EXPECT_EQ(dialog.Control(4242), nullptr);
 }
 
-TEST(DialogBuild, DefaultPushButtonIsDefault)
-{
+TEST(DialogBuild, DefaultPushButtonIsDefault) {
     SmallDialog dialog;
     auto* ok = dialog.ControlAs<QPushButton>(IDOK);
     ASSERT_NE(ok, nullptr);
@@ -100,12 +98,11 @@ TEST(DialogBuild, DefaultPushButtonIsDefault)
     EXPECT_EQ(ok->text(), QStringLiteral("ОК"));
 }
 
-TEST(DialogBuild, WindowTitleSizeAndFrame)
-{
+TEST(DialogBuild, WindowTitleSizeAndFrame) {
     PanelDialog panel;
     EXPECT_EQ(panel.windowTitle(), QStringLiteral("Панель"));
     EXPECT_EQ(panel.objectName(), QStringLiteral("IDD_PANEL"));
-    EXPECT_EQ(panel.minimumSize(), panel.maximumSize());   // not resizable
+    EXPECT_EQ(panel.minimumSize(), panel.maximumSize());  // not resizable
     EXPECT_EQ(panel.size(), panel.MapDialogRect(0, 0, 200, 150).size());
     EXPECT_TRUE(panel.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(panel.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -116,8 +113,7 @@ TEST(DialogBuild, WindowTitleSizeAndFrame)
     EXPECT_FALSE(small.windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
-TEST(DialogBuild, WindowsFontsFallBackToInstalledOnes)
-{
+TEST(DialogBuild, WindowsFontsFallBackToInstalledOnes) {
     PanelDialog panel;
     const QString dialogFamily = QFontInfo(panel.font()).family();
     EXPECT_TRUE(dialogFamily == QStringLiteral("Liberation Sans") || dialogFamily == QStringLiteral("DejaVu Sans"))
@@ -134,8 +130,7 @@ TEST(DialogBuild, WindowsFontsFallBackToInstalledOnes)
         << mono.toStdString();
 }
 
-TEST(DialogBuild, DialogUnitsFollowTheFontMetrics)
-{
+TEST(DialogBuild, DialogUnitsFollowTheFontMetrics) {
     PanelDialog panel;
     const QFontMetrics metrics(panel.font());
     const double averageLetter =
@@ -149,8 +144,8 @@ TEST(DialogBuild, DialogUnitsFollowTheFontMetrics)
     // Controls sit where their dialog units say, proportionally.
     EXPECT_EQ(panel.Control(IDC_PORT)->geometry(), panel.MapDialogRect(48, 7, 30, 14));
     EXPECT_EQ(panel.Control(IDC_LEVEL)->geometry(), panel.MapDialogRect(48, 76, 68, 17));
-    EXPECT_EQ(panel.Control(IDC_COUNT)->x(), 2 * baseX);   // 8 units
-    EXPECT_EQ(panel.Control(IDC_PORT)->x(), 12 * baseX);   // 48 units
+    EXPECT_EQ(panel.Control(IDC_COUNT)->x(), 2 * baseX);  // 8 units
+    EXPECT_EQ(panel.Control(IDC_PORT)->x(), 12 * baseX);  // 48 units
     EXPECT_EQ(panel.Control(IDCANCEL)->width(), std::lround(50 * baseX / 4.0));
     EXPECT_EQ(panel.Control(IDC_FLAG)->y(), std::lround(60 * baseY / 8.0));
 
@@ -162,12 +157,10 @@ TEST(DialogBuild, DialogUnitsFollowTheFontMetrics)
     EXPECT_LT(combo.height(), mapped.height());
 }
 
-TEST(DialogBuild, EveryControlCarriesItsIdentifierAndAName)
-{
+TEST(DialogBuild, EveryControlCarriesItsIdentifierAndAName) {
     PanelDialog panel;
     for (const ControlTemplate& c : kPanelControls) {
-        if (c.id == -1)
-            continue;
+        if (c.id == -1) continue;
         QWidget* control = panel.Control(c.id);
         ASSERT_NE(control, nullptr) << c.name;
         EXPECT_EQ(control->objectName(), QString::fromUtf8(c.name));
@@ -179,7 +172,7 @@ TEST(DialogBuild, EveryControlCarriesItsIdentifierAndAName)
     EXPECT_EQ(panel.Control(IDC_FLAG)->accessibleName(), QStringLiteral("Флаг"));
     EXPECT_EQ(panel.Control(IDC_PORT)->accessibleName(), QStringLiteral("Порт COM"));
     EXPECT_EQ(panel.Control(IDC_PORT_SPIN)->accessibleName(), QStringLiteral("Порт COM"));
-    EXPECT_EQ(panel.Control(IDC_NAME)->accessibleName(), QStringLiteral("Имя"));   // the label above it
+    EXPECT_EQ(panel.Control(IDC_NAME)->accessibleName(), QStringLiteral("Имя"));  // the label above it
     EXPECT_EQ(panel.Control(IDC_LIST)->accessibleName(), QStringLiteral("Выбор"));
     EXPECT_EQ(panel.Control(IDC_LEVEL)->accessibleName(), QStringLiteral("Уровень"));
     EXPECT_EQ(panel.Control(IDC_LEVEL_VAL)->accessibleName(), QStringLiteral("Уровень"));
@@ -204,36 +197,31 @@ TEST(DialogBuild, EveryControlCarriesItsIdentifierAndAName)
     EXPECT_NE(panel.Control(IDC_PORT_SPIN)->focusPolicy() & Qt::TabFocus, 0);
 }
 
-TEST(DialogBuild, ValueLabelNameFollowsItsText)
-{
+TEST(DialogBuild, ValueLabelNameFollowsItsText) {
     PanelDialog panel;
     panel.state = QStringLiteral("Подключено");
     panel.UpdateData(false);
     EXPECT_EQ(panel.Control(IDC_STATE)->accessibleName(), QStringLiteral("Подключено"));
 }
 
-TEST(DialogBuild, TabOrderIsTemplateOrder)
-{
+TEST(DialogBuild, TabOrderIsTemplateOrder) {
     PanelDialog panel;
     std::vector<QWidget*> expected;
     for (const ControlTemplate& c : kPanelControls) {
-        if (c.id != -1 && panel.Control(c.id)->focusPolicy() != Qt::NoFocus)
-            expected.push_back(panel.Control(c.id));
+        if (c.id != -1 && panel.Control(c.id)->focusPolicy() != Qt::NoFocus) expected.push_back(panel.Control(c.id));
     }
     ASSERT_GE(expected.size(), 10u);
 
     std::vector<QWidget*> chain;
     QWidget* w = expected.front();
     do {
-        if (std::find(expected.begin(), expected.end(), w) != expected.end())
-            chain.push_back(w);
+        if (std::find(expected.begin(), expected.end(), w) != expected.end()) chain.push_back(w);
         w = w->nextInFocusChain();
     } while (w != expected.front());
     EXPECT_EQ(chain, expected);
 }
 
-TEST(DialogBuild, IconShowsTheWindowIcon)
-{
+TEST(DialogBuild, IconShowsTheWindowIcon) {
     QPixmap picture(32, 32);
     picture.fill(Qt::red);
     QApplication::setWindowIcon(QIcon(picture));

@@ -1,9 +1,9 @@
 // A pull that meets a box without an integer: one message, focus on the
 // box, and the exchange stops there.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QSlider>
 
@@ -18,18 +18,15 @@
 namespace testing_ui {
 namespace {
 
-int VisibleMessageBoxes()
-{
+int VisibleMessageBoxes() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<QMessageBox*>(w) && w->isVisible())
-            ++n;
+        if (qobject_cast<QMessageBox*>(w) && w->isVisible()) ++n;
     }
     return n;
 }
 
-TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox)
-{
+TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox) {
     PanelDialog panel;
     panel.UpdateData(false);
     panel.ControlAs<QLineEdit>(IDC_NAME)->setText(QStringLiteral("before"));
@@ -71,21 +68,18 @@ TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox)
     EXPECT_EQ(port->text(), QStringLiteral("1"));
 }
 
-TEST(IntegerPull, EmptyBoxFails)
-{
+TEST(IntegerPull, EmptyBoxFails) {
     PanelDialog panel;
     panel.UpdateData(false);
     panel.ControlAs<QLineEdit>(IDC_COUNT)->clear();
     ModalWatcher closer([](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal))
-            box->button(QMessageBox::Ok)->click();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
     });
     EXPECT_FALSE(panel.UpdateData(true));
     EXPECT_EQ(panel.focusWidget(), panel.Control(IDC_COUNT));
 }
 
-TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails)
-{
+TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails) {
     PanelDialog panel;
     SmallDialog other;
     panel.UpdateData(false);
@@ -101,9 +95,8 @@ TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails)
         QWidget* first = nullptr;
         ModalWatcher closer([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
-            if (!box)
-                return;
-            if (first && box != first) {   // a second box: count it and get rid of it
+            if (!box) return;
+            if (first && box != first) {  // a second box: count it and get rid of it
                 ++extraBoxes;
                 box->button(QMessageBox::Ok)->click();
                 return;
@@ -137,8 +130,7 @@ TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails)
     EXPECT_EQ(later, 1);
 }
 
-TEST(IntegerPull, RefreshServedInsideTheMessageBoxFailsQuietly)
-{
+TEST(IntegerPull, RefreshServedInsideTheMessageBoxFailsQuietly) {
     PanelDialog panel;
     panel.show();
     panel.UpdateData(false);
@@ -153,8 +145,7 @@ TEST(IntegerPull, RefreshServedInsideTheMessageBoxFailsQuietly)
     int boxes = 0;
     ModalWatcher closer([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return;
+        if (!box) return;
         if (!worker.joinable()) {
             ++boxes;
             worker = std::thread([&] {
@@ -163,8 +154,7 @@ TEST(IntegerPull, RefreshServedInsideTheMessageBoxFailsQuietly)
             });
             return;
         }
-        if (workerDone)
-            box->button(QMessageBox::Ok)->click();
+        if (workerDone) box->button(QMessageBox::Ok)->click();
     });
 
     EXPECT_FALSE(panel.UpdateData(true));

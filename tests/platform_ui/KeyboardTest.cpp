@@ -1,7 +1,7 @@
 // Initial focus, Enter, Esc and the close button.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -14,8 +14,7 @@
 namespace testing_ui {
 namespace {
 
-TEST(Keyboard, FocusStartsOnTheFirstControlThatTakesIt)
-{
+TEST(Keyboard, FocusStartsOnTheFirstControlThatTakesIt) {
     PanelDialog panel;
     panel.show();
     EXPECT_EQ(panel.focusWidget(), panel.Control(IDCANCEL));
@@ -25,8 +24,7 @@ TEST(Keyboard, FocusStartsOnTheFirstControlThatTakesIt)
     EXPECT_EQ(small.focusWidget(), small.Control(IDOK));
 }
 
-TEST(Keyboard, InitialisationRunsOnceBeforeTheFirstShowing)
-{
+TEST(Keyboard, InitialisationRunsOnceBeforeTheFirstShowing) {
     PanelDialog panel;
     panel.port = 5;
     panel.show();
@@ -37,8 +35,7 @@ TEST(Keyboard, InitialisationRunsOnceBeforeTheFirstShowing)
     EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_PORT)->text(), QStringLiteral("5"));
 }
 
-TEST(Keyboard, EnterOnAFocusedButtonPressesIt)
-{
+TEST(Keyboard, EnterOnAFocusedButtonPressesIt) {
     PanelDialog panel;
     panel.show();
     QTest::keyClick(panel.focusWidget(), Qt::Key_Return);
@@ -48,8 +45,7 @@ TEST(Keyboard, EnterOnAFocusedButtonPressesIt)
     EXPECT_EQ(panel.result(), QDialog::Rejected);
 }
 
-TEST(Keyboard, EnterElsewhereWithoutADefaultButtonIssuesOk)
-{
+TEST(Keyboard, EnterElsewhereWithoutADefaultButtonIssuesOk) {
     PanelDialog panel;
     panel.show();
     panel.Control(IDC_PORT)->setFocus();
@@ -60,8 +56,7 @@ TEST(Keyboard, EnterElsewhereWithoutADefaultButtonIssuesOk)
     EXPECT_EQ(panel.result(), QDialog::Accepted);
 }
 
-TEST(Keyboard, EnterWithAWordInAnIntegerBoxKeepsTheDialogOpen)
-{
+TEST(Keyboard, EnterWithAWordInAnIntegerBoxKeepsTheDialogOpen) {
     PanelDialog panel;
     panel.show();
     auto* port = panel.ControlAs<QLineEdit>(IDC_PORT);
@@ -80,19 +75,17 @@ TEST(Keyboard, EnterWithAWordInAnIntegerBoxKeepsTheDialogOpen)
     EXPECT_TRUE(panel.isVisible());
 }
 
-TEST(Keyboard, EnterInTheComboBoxIssuesOkToo)
-{
+TEST(Keyboard, EnterInTheComboBoxIssuesOkToo) {
     PanelDialog panel;
     panel.show();
     auto* list = panel.ControlAs<QComboBox>(IDC_LIST);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(panel.okCount, 1);
-    EXPECT_EQ(list->count(), 3);   // Enter adds nothing to the list
+    EXPECT_EQ(list->count(), 3);  // Enter adds nothing to the list
 }
 
-TEST(Keyboard, EscapeAndTheCloseButtonCancel)
-{
+TEST(Keyboard, EscapeAndTheCloseButtonCancel) {
     PanelDialog panel;
     panel.show();
     panel.Control(IDC_PORT)->setFocus();
@@ -113,8 +106,7 @@ TEST(Keyboard, EscapeAndTheCloseButtonCancel)
     EXPECT_EQ(closed.result(), QDialog::Rejected);
 }
 
-TEST(Keyboard, EnterPressesTheDefaultButtonAndItsMappedHandler)
-{
+TEST(Keyboard, EnterPressesTheDefaultButtonAndItsMappedHandler) {
     SmallDialog small;
     int okClicks = 0;
     small.Map(Notification::Clicked, IDOK, [&](int) { ++okClicks; });
@@ -122,7 +114,7 @@ TEST(Keyboard, EnterPressesTheDefaultButtonAndItsMappedHandler)
     small.Control(IDC_VALUE)->setFocus();
     QTest::keyClick(small.Control(IDC_VALUE), Qt::Key_Return);
     EXPECT_EQ(okClicks, 1);
-    EXPECT_EQ(small.okCount, 0);   // the mapped handler replaces OnOK
+    EXPECT_EQ(small.okCount, 0);  // the mapped handler replaces OnOK
     EXPECT_TRUE(small.isVisible());
 
     // Without a mapping the button ends the dialog through OnOK.
@@ -135,13 +127,11 @@ TEST(Keyboard, EnterPressesTheDefaultButtonAndItsMappedHandler)
     EXPECT_EQ(plain.result(), QDialog::Accepted);
 }
 
-TEST(Keyboard, DoModalReturnsHowTheDialogEnded)
-{
+TEST(Keyboard, DoModalReturnsHowTheDialogEnded) {
     SmallDialog small;
     small.value = 42;
     ModalWatcher escaper([&](QWidget* modal) {
-        if (modal == &small && small.focusWidget())
-            QTest::keyClick(small.focusWidget(), Qt::Key_Escape);
+        if (modal == &small && small.focusWidget()) QTest::keyClick(small.focusWidget(), Qt::Key_Escape);
     });
     EXPECT_EQ(small.DoModal(), QDialog::Rejected);
     EXPECT_EQ(small.cancelCount, 1);
@@ -149,7 +139,7 @@ TEST(Keyboard, DoModalReturnsHowTheDialogEnded)
     SmallDialog accepted;
     ModalWatcher presser([&](QWidget* modal) {
         if (modal == &accepted && accepted.focusWidget())
-            QTest::keyClick(accepted.focusWidget(), Qt::Key_Return);   // focus is on "ОК"
+            QTest::keyClick(accepted.focusWidget(), Qt::Key_Return);  // focus is on "ОК"
     });
     EXPECT_EQ(accepted.DoModal(), QDialog::Accepted);
     EXPECT_EQ(accepted.okCount, 1);

@@ -2,7 +2,6 @@
 // the middle of the handler whose push moved the slider.
 #include <QAbstractButton>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QSlider>
 
@@ -16,15 +15,13 @@
 namespace testing_ui {
 namespace {
 
-long Count(const std::vector<std::string>& log, const std::string& entry)
-{
+long Count(const std::vector<std::string>& log, const std::string& entry) {
     return std::count(log.begin(), log.end(), entry);
 }
 
 // The level handler shows its value and drags the power slider along, as a
 // setting handler does: pull, work, push.
-void MapLevelAndPower(PanelDialog& panel)
-{
+void MapLevelAndPower(PanelDialog& panel) {
     panel.Map(Notification::Draw, IDC_LEVEL, [&panel](int) {
         panel.log.push_back("level:begin");
         panel.UpdateData(true);
@@ -39,12 +36,11 @@ void MapLevelAndPower(PanelDialog& panel)
     });
 }
 
-TEST(SliderDraw, RunsOnceForEachSliderWhenFirstShown)
-{
+TEST(SliderDraw, RunsOnceForEachSliderWhenFirstShown) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     DrainEvents();
-    EXPECT_TRUE(panel.log.empty());   // nothing is drawn before the dialog shows
+    EXPECT_TRUE(panel.log.empty());  // nothing is drawn before the dialog shows
 
     panel.show();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "level:end") >= 1; }));
@@ -55,8 +51,7 @@ TEST(SliderDraw, RunsOnceForEachSliderWhenFirstShown)
     EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_LEVEL_VAL)->text(), QStringLiteral("3"));
 }
 
-TEST(SliderDraw, PushInsideAHandlerRunsTheOtherHandlerAfterwards)
-{
+TEST(SliderDraw, PushInsideAHandlerRunsTheOtherHandlerAfterwards) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     panel.show();
@@ -73,8 +68,7 @@ TEST(SliderDraw, PushInsideAHandlerRunsTheOtherHandlerAfterwards)
     EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_LEVEL_VAL)->text(), QStringLiteral("7"));
 }
 
-TEST(SliderDraw, MovesInARowDrawOnceWithTheLastPosition)
-{
+TEST(SliderDraw, MovesInARowDrawOnceWithTheLastPosition) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     panel.show();
@@ -83,16 +77,14 @@ TEST(SliderDraw, MovesInARowDrawOnceWithTheLastPosition)
     panel.log.clear();
 
     auto* level = panel.ControlAs<QSlider>(IDC_LEVEL);
-    for (int v : {4, 5, 6})
-        level->setValue(v);
+    for (int v : {4, 5, 6}) level->setValue(v);
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "level:end") == 1; }));
     DrainEvents();
     EXPECT_EQ(Count(panel.log, "level:begin"), 1);
     EXPECT_EQ(panel.levelText, QStringLiteral("6"));
 }
 
-TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt)
-{
+TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     panel.Map(Notification::Clicked, IDC_FLAG, [&panel](int) {
@@ -115,8 +107,7 @@ TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt)
     EXPECT_EQ(panel.log, expected);
 }
 
-TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange)
-{
+TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     panel.show();
@@ -128,12 +119,11 @@ TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange)
     bool moved = false;
     ModalWatcher closer([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return;
+        if (!box) return;
         if (!moved) {
             moved = true;
             panel.ControlAs<QSlider>(IDC_LEVEL)->setValue(2);
-            return;   // let the box's own loop run a while with the Draw queued
+            return;  // let the box's own loop run a while with the Draw queued
         }
         box->button(QMessageBox::Ok)->click();
     });
@@ -145,8 +135,7 @@ TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange)
     EXPECT_EQ(panel.log.front(), "pull:returned");
 }
 
-TEST(SliderDraw, HiddenDialogDoesNotDraw)
-{
+TEST(SliderDraw, HiddenDialogDoesNotDraw) {
     PanelDialog panel;
     MapLevelAndPower(panel);
     panel.show();

@@ -27,8 +27,7 @@ struct Sender {
     Clock::duration took{};
     std::thread thread;
 
-    void Start(DialogBase& dialog, unsigned code, const platform::Event* stop, int boundMs)
-    {
+    void Start(DialogBase& dialog, unsigned code, const platform::Event* stop, int boundMs) {
         thread = std::thread([this, &dialog, code, stop, boundMs] {
             started = true;
             const auto begin = Clock::now();
@@ -37,23 +36,19 @@ struct Sender {
             done = true;
         });
     }
-    ~Sender()
-    {
-        if (thread.joinable())
-            thread.join();
+    ~Sender() {
+        if (thread.joinable()) thread.join();
     }
 };
 
-TEST(SysCommand, SameThreadRunsAtOnce)
-{
+TEST(SysCommand, SameThreadRunsAtOnce) {
     PanelDialog panel;
     EXPECT_TRUE(panel.SendSysCommand(112, nullptr, 0));
     ASSERT_EQ(panel.sysCommands.size(), 1u);
     EXPECT_EQ(panel.sysCommands[0], 112u);
 }
 
-TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread)
-{
+TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread) {
     PanelDialog panel;
     panel.show();
     Sender sender;
@@ -66,15 +61,13 @@ TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread)
     EXPECT_EQ(panel.PendingSysCommands(), 0);
 }
 
-TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned)
-{
+TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned) {
     PanelDialog panel;
     std::atomic<bool> senderDoneInsideHandler{true};
     Sender sender;
     panel.onSysCommand = [&](unsigned) {
         // Let the waiter have its chance to return early; it must not.
-        for (int i = 0; i < 50; ++i)
-            std::this_thread::yield();
+        for (int i = 0; i < 50; ++i) std::this_thread::yield();
         senderDoneInsideHandler = sender.done.load();
     };
     sender.Start(panel, 112, nullptr, 5000);
@@ -83,8 +76,7 @@ TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned)
     EXPECT_TRUE(sender.result);
 }
 
-TEST(SysCommand, ServedWhileAMessageBoxIsOpen)
-{
+TEST(SysCommand, ServedWhileAMessageBoxIsOpen) {
     PanelDialog panel;
     panel.show();
     bool servedInsideBox = false;
@@ -94,8 +86,7 @@ TEST(SysCommand, ServedWhileAMessageBoxIsOpen)
     Sender sender;
     ModalWatcher watcher([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return;
+        if (!box) return;
         if (!sender.thread.joinable())
             sender.Start(panel, 113, nullptr, 5000);
         else if (sender.done)
@@ -110,8 +101,7 @@ TEST(SysCommand, ServedWhileAMessageBoxIsOpen)
     EXPECT_TRUE(servedInsideBox);
 }
 
-TEST(SysCommand, ServedWhileAnotherModalDialogRuns)
-{
+TEST(SysCommand, ServedWhileAnotherModalDialogRuns) {
     PanelDialog panel;
     panel.show();
     SmallDialog child(&panel);
@@ -120,8 +110,7 @@ TEST(SysCommand, ServedWhileAnotherModalDialogRuns)
 
     Sender sender;
     ModalWatcher watcher([&](QWidget* modal) {
-        if (modal != &child)
-            return;
+        if (modal != &child) return;
         if (!sender.thread.joinable())
             sender.Start(panel, 112, nullptr, 5000);
         else if (sender.done)
@@ -133,15 +122,13 @@ TEST(SysCommand, ServedWhileAnotherModalDialogRuns)
     EXPECT_TRUE(servedInsideChild);
 }
 
-TEST(SysCommand, StopReleasesAWaiterWhileTheDialogThreadIsBusy)
-{
+TEST(SysCommand, StopReleasesAWaiterWhileTheDialogThreadIsBusy) {
     PanelDialog panel;
     platform::Event stop;
     Sender sender;
     sender.Start(panel, 113, &stop, 60000);
     // This thread stays busy (no event processing) until the request is queued.
-    while (panel.PendingSysCommands() == 0)
-        std::this_thread::yield();
+    while (panel.PendingSysCommands() == 0) std::this_thread::yield();
     stop.Set();
     sender.thread.join();
     EXPECT_FALSE(sender.result);
@@ -153,24 +140,21 @@ TEST(SysCommand, StopReleasesAWaiterWhileTheDialogThreadIsBusy)
     EXPECT_EQ(panel.PendingSysCommands(), 0);
 }
 
-TEST(SysCommand, BoundRunsOutWhileTheDialogThreadIsBusy)
-{
+TEST(SysCommand, BoundRunsOutWhileTheDialogThreadIsBusy) {
     PanelDialog panel;
     Sender sender;
     sender.Start(panel, 113, nullptr, 50);
-    sender.thread.join();   // this thread serves nothing meanwhile
+    sender.thread.join();  // this thread serves nothing meanwhile
     EXPECT_FALSE(sender.result);
     EXPECT_GE(sender.took, std::chrono::milliseconds(40));
     DrainEvents();
 }
 
-TEST(SysCommand, DestroyedDialogReleasesItsWaiters)
-{
+TEST(SysCommand, DestroyedDialogReleasesItsWaiters) {
     auto panel = std::make_unique<PanelDialog>();
     Sender sender;
     sender.Start(*panel, 113, nullptr, 60000);
-    while (panel->PendingSysCommands() == 0)
-        std::this_thread::yield();
+    while (panel->PendingSysCommands() == 0) std::this_thread::yield();
     panel.reset();
     sender.thread.join();
     EXPECT_FALSE(sender.result);

@@ -54,8 +54,7 @@ inline constexpr ControlTemplate kPanelControls[] = {
     {-1, nullptr, ControlKind::Label, "Выбор:", platform::kNoStyle, 100, 9, 30, 8},
     {IDC_LIST, "IDC_LIST", ControlKind::ComboBox, nullptr, platform::kVScroll, 132, 7, 60, 57, kListItems},
     {IDC_FLAG, "IDC_FLAG", ControlKind::CheckBox, "&Флаг", platform::kNoStyle, 8, 60, 60, 10},
-    {IDC_WRAP, "IDC_WRAP", ControlKind::CheckBox, "имит. БК", platform::kWrap | platform::kTopAligned, 150, 60, 31,
-     20},
+    {IDC_WRAP, "IDC_WRAP", ControlKind::CheckBox, "имит. БК", platform::kWrap | platform::kTopAligned, 150, 60, 31, 20},
     {-1, nullptr, ControlKind::Label, "Уровень:", platform::kRightAligned, 8, 80, 36, 8},
     {IDC_LEVEL, "IDC_LEVEL", ControlKind::Slider, nullptr, platform::kTickMarks, 48, 76, 68, 17},
     {IDC_LEVEL_VAL, "IDC_LEVEL_VAL", ControlKind::Edit, nullptr,
@@ -70,8 +69,8 @@ inline constexpr ControlTemplate kPanelControls[] = {
     {IDC_ICON, "IDC_ICON", ControlKind::Icon, nullptr, platform::kNoStyle, 170, 30, 20, 20},
 };
 
-inline constexpr DialogTemplate kPanelTemplate{
-    200, "IDD_PANEL", "Панель", 200, 150, "Microsoft Sans Serif", 9, true, kPanelControls};
+inline constexpr DialogTemplate kPanelTemplate{200, "IDD_PANEL", "Панель",      200, 150, "Microsoft Sans Serif",
+                                               9,   true,        kPanelControls};
 
 // A small dialog with a default OK button and no minimise box.
 inline constexpr ControlTemplate kSmallControls[] = {
@@ -82,15 +81,15 @@ inline constexpr ControlTemplate kSmallControls[] = {
     {IDC_VALUE_SPIN, "IDC_VALUE_SPIN", ControlKind::UpDown, nullptr, platform::kArrowKeys, 118, 7, 10, 14},
 };
 
-inline constexpr DialogTemplate kSmallTemplate{
-    201, "IDD_SMALL", "Малый", 135, 46, "MS Shell Dlg", 8, false, kSmallControls};
+inline constexpr DialogTemplate kSmallTemplate{201, "IDD_SMALL", "Малый",       135, 46, "MS Shell Dlg",
+                                               8,   false,       kSmallControls};
 
 // What a dialog under test records.
 struct Recorder {
     std::vector<std::string> log;
     std::vector<unsigned> sysCommands;
     std::vector<std::thread::id> sysThreads;
-    std::function<void(unsigned)> onSysCommand;   // runs inside OnSysCommand
+    std::function<void(unsigned)> onSysCommand;  // runs inside OnSysCommand
     int okCount = 0;
     int cancelCount = 0;
 };
@@ -114,8 +113,7 @@ public:
     void Map(Notification n, int id, Handler handler) { OnNotify(n, id, std::move(handler)); }
 
 protected:
-    void DoDataExchange(DataExchange& dx) override
-    {
+    void DoDataExchange(DataExchange& dx) override {
         dx.Text(IDC_NAME, name);
         dx.Selection(IDC_LIST, list);
         dx.Int(IDC_PORT, port);
@@ -127,21 +125,17 @@ protected:
         dx.Text(IDC_STATE, state);
         dx.Int(IDC_COUNT, count);
     }
-    void OnSysCommand(unsigned code, long extra) override
-    {
+    void OnSysCommand(unsigned code, long extra) override {
         sysCommands.push_back(code);
         sysThreads.push_back(std::this_thread::get_id());
-        if (onSysCommand)
-            onSysCommand(code);
+        if (onSysCommand) onSysCommand(code);
         DialogBase::OnSysCommand(code, extra);
     }
-    void OnOK() override
-    {
+    void OnOK() override {
         ++okCount;
         DialogBase::OnOK();
     }
-    void OnCancel() override
-    {
+    void OnCancel() override {
         ++cancelCount;
         DialogBase::OnCancel();
     }
@@ -158,13 +152,11 @@ public:
 
 protected:
     void DoDataExchange(DataExchange& dx) override { dx.Int(IDC_VALUE, value); }
-    void OnOK() override
-    {
+    void OnOK() override {
         ++okCount;
         DialogBase::OnOK();
     }
-    void OnCancel() override
-    {
+    void OnCancel() override {
         ++cancelCount;
         DialogBase::OnCancel();
     }

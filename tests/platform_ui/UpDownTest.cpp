@@ -12,8 +12,7 @@
 namespace testing_ui {
 namespace {
 
-TEST(UpDown, ArrowsReportTheSignOfTheChange)
-{
+TEST(UpDown, ArrowsReportTheSignOfTheChange) {
     PanelDialog panel;
     std::vector<int> deltas;
     panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
@@ -33,8 +32,7 @@ TEST(UpDown, ArrowsReportTheSignOfTheChange)
     EXPECT_TRUE(panel.Control(IDC_PORT_SPIN)->rect().contains(down->geometry()));
 }
 
-TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused)
-{
+TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused) {
     PanelDialog panel;
     std::vector<int> deltas;
     panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
@@ -49,8 +47,7 @@ TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused)
     EXPECT_EQ(deltas, (std::vector<int>{-1, +1, +1}));
 }
 
-TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken)
-{
+TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken) {
     platform::ui::UpDownControl control(QStringLiteral("IDC_X"), false);
     QSignalSpy spy(&control, &platform::ui::UpDownControl::deltaPos);
     QTest::keyClick(&control, Qt::Key_Up);
@@ -60,14 +57,13 @@ TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken)
     EXPECT_EQ(spy.at(0).at(0).toInt(), -1);
 }
 
-TEST(UpDown, NotifyReachesTheMappedHandlerWithItsDelta)
-{
+TEST(UpDown, NotifyReachesTheMappedHandlerWithItsDelta) {
     SmallDialog small;
     int last = 0;
     small.Map(Notification::DeltaPos, IDC_VALUE_SPIN, [&](int delta) { last = delta; });
     small.Notify(Notification::DeltaPos, IDC_VALUE_SPIN, -3);
     EXPECT_EQ(last, -3);
-    small.Notify(Notification::DeltaPos, IDC_PORT_SPIN, 5);   // nothing mapped: ignored
+    small.Notify(Notification::DeltaPos, IDC_PORT_SPIN, 5);  // nothing mapped: ignored
     EXPECT_EQ(last, -3);
 }
 

@@ -12,12 +12,10 @@ namespace testing_ui {
 
 // Processes events until `condition` holds or `ms` ran out.
 template <class Condition>
-bool WaitUntil(Condition condition, int ms = 5000)
-{
+bool WaitUntil(Condition condition, int ms = 5000) {
     QDeadlineTimer deadline(ms);
     while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
+        if (deadline.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::yieldCurrentThread();
     }
@@ -25,10 +23,8 @@ bool WaitUntil(Condition condition, int ms = 5000)
 }
 
 // Delivers whatever is queued now, including what that queues in turn.
-inline void DrainEvents()
-{
-    for (int round = 0; round < 20; ++round)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+inline void DrainEvents() {
+    for (int round = 0; round < 20; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 // Watches for the application's topmost modal widget while some modal
@@ -36,8 +32,7 @@ inline void DrainEvents()
 // it). Polls from a timer, so it works inside nested event loops.
 class ModalWatcher : public QObject {
 public:
-    explicit ModalWatcher(std::function<void(QWidget*)> action) : action_(std::move(action))
-    {
+    explicit ModalWatcher(std::function<void(QWidget*)> action) : action_(std::move(action)) {
         timer_.setInterval(5);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] {
             if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible() && modal != ignored_)

@@ -14,8 +14,7 @@
 namespace testing_ui {
 namespace {
 
-QStringList Entries(const QMenu* menu)
-{
+QStringList Entries(const QMenu* menu) {
     QStringList entries;
     for (const QAction* action : menu->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -23,19 +22,16 @@ QStringList Entries(const QMenu* menu)
 }
 
 // A point of the dialog that no control covers.
-QPoint FreePoint(const QWidget& dialog)
-{
+QPoint FreePoint(const QWidget& dialog) {
     for (int y = 2; y < dialog.height(); y += 3) {
         for (int x = 2; x < dialog.width(); x += 3) {
-            if (!dialog.childAt(x, y))
-                return QPoint(x, y);
+            if (!dialog.childAt(x, y)) return QPoint(x, y);
         }
     }
     return QPoint(-1, -1);
 }
 
-TEST(WindowMenu, StandardItemsThenAppendedOnes)
-{
+TEST(WindowMenu, StandardItemsThenAppendedOnes) {
     PanelDialog panel;
     panel.AppendMenuSeparator();
     panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
@@ -44,29 +40,27 @@ TEST(WindowMenu, StandardItemsThenAppendedOnes)
     auto* menu = panel.findChild<QMenu*>(QStringLiteral("IDM_SYSMENU"));
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu, panel.WindowMenu());
-    const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("Свернуть"), QStringLiteral("-"),
-                               QStringLiteral("Закрыть"),     QStringLiteral("-"),        QStringLiteral("&О проекте..."),
+    const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("Свернуть"),
+                               QStringLiteral("-"),           QStringLiteral("Закрыть"),
+                               QStringLiteral("-"),           QStringLiteral("&О проекте..."),
                                QStringLiteral("Скорость ...")};
     EXPECT_EQ(Entries(menu), expected);
 
     auto* close = menu->findChild<QAction*>(QStringLiteral("SC_CLOSE"));
-    if (!close)
-        close = panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"));
+    if (!close) close = panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"));
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
     for (QAction* action : menu->actions())
         EXPECT_TRUE(action->isSeparator() || !action->objectName().isEmpty()) << action->text().toStdString();
 }
 
-TEST(WindowMenu, NoMinimiseWithoutAMinimiseBox)
-{
+TEST(WindowMenu, NoMinimiseWithoutAMinimiseBox) {
     SmallDialog small;
     const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("-"), QStringLiteral("Закрыть")};
     EXPECT_EQ(Entries(small.WindowMenu()), expected);
 }
 
-TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses)
-{
+TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses) {
     PanelDialog panel;
     panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
     panel.AppendMenuItem(QStringLiteral("Скорость ..."), 114);
@@ -77,15 +71,14 @@ TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses)
     ASSERT_NE(about, nullptr);
     ASSERT_NE(speed, nullptr);
     speed->trigger();
-    EXPECT_TRUE(panel.sysCommands.empty());   // not inside the menu's activation
+    EXPECT_TRUE(panel.sysCommands.empty());  // not inside the menu's activation
     about->trigger();
     ASSERT_TRUE(WaitUntil([&] { return panel.sysCommands.size() == 2; }));
     EXPECT_EQ(panel.sysCommands, (std::vector<unsigned>{114, 16}));
     EXPECT_EQ(panel.sysThreads.front(), std::this_thread::get_id());
 }
 
-TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises)
-{
+TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises) {
     PanelDialog panel;
     panel.show();
     panel.findChild<QAction*>(QStringLiteral("SC_MINIMIZE"))->trigger();
@@ -97,8 +90,7 @@ TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises)
     EXPECT_EQ(panel.result(), QDialog::Rejected);
 }
 
-TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl)
-{
+TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl) {
     PanelDialog panel;
     panel.show();
     QMenu* menu = panel.WindowMenu();
@@ -117,8 +109,7 @@ TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl)
     menu->hide();
 }
 
-TEST(WindowMenu, AltSpaceOpensIt)
-{
+TEST(WindowMenu, AltSpaceOpensIt) {
     PanelDialog panel;
     panel.show();
     panel.activateWindow();
@@ -127,7 +118,7 @@ TEST(WindowMenu, AltSpaceOpensIt)
     ASSERT_TRUE(WaitUntil([&] { return panel.WindowMenu()->isVisible(); }));
     panel.WindowMenu()->hide();
     ASSERT_TRUE(WaitUntil([&] { return !panel.WindowMenu()->isVisible(); }));
-    EXPECT_EQ(panel.cancelCount, 0);   // the focused button was not pressed
+    EXPECT_EQ(panel.cancelCount, 0);  // the focused button was not pressed
 
     // Also from a box being typed in, which gets no blank.
     auto* port = panel.Control(IDC_PORT);

@@ -19,9 +19,9 @@ using test::OutFrame;
 using test::RxFrame;
 
 struct WorkedExample {
-  const char* name;
-  TemplateSettings settings;
-  std::vector<std::uint8_t> sent;
+    const char* name;
+    TemplateSettings settings;
+    std::vector<std::uint8_t> sent;
 };
 
 void PrintTo(const WorkedExample& e, std::ostream* os) { *os << e.name; }
@@ -29,81 +29,79 @@ void PrintTo(const WorkedExample& e, std::ostream* os) { *os << e.name; }
 class KugooWorkedExamples : public ::testing::TestWithParam<WorkedExample> {};
 
 TEST_P(KugooWorkedExamples, TemplateParsedAndSealedGivesTheFrameSent) {
-  const WorkedExample& e = GetParam();
-  OutFrame frame{};
-  ParseTemplate(*BuildTemplate(e.settings), kKugooM, frame);
-  SealKugoo(frame, GearCodeForPosition(e.settings.gear));
-  EXPECT_EQ(frame, test::OutFrameOf(e.sent));
+    const WorkedExample& e = GetParam();
+    OutFrame frame{};
+    ParseTemplate(*BuildTemplate(e.settings), kKugooM, frame);
+    SealKugoo(frame, GearCodeForPosition(e.settings.gear));
+    EXPECT_EQ(frame, test::OutFrameOf(e.sent));
 }
 
 TEST_P(KugooWorkedExamples, SealingTheFirstNineteenBytesGivesTheChecksum) {
-  const WorkedExample& e = GetParam();
-  OutFrame frame = test::OutFrameOf(e.sent);
-  frame[19] = 0x00;
-  SealKugoo(frame, e.sent[4]);
-  EXPECT_EQ(frame[19], e.sent[19]);
+    const WorkedExample& e = GetParam();
+    OutFrame frame = test::OutFrameOf(e.sent);
+    frame[19] = 0x00;
+    SealKugoo(frame, e.sent[4]);
+    EXPECT_EQ(frame[19], e.sent[19]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kugoo, KugooWorkedExamples,
-    ::testing::Values(
-        WorkedExample{"StartValues",
-                      {kKugooM, 3, 0, 0, 1, 1, 90, 1, 0},
-                      {0x01, 0x14, 0x01, 0x01, 0x05, 0x00, 0x1E, 0x00, 0x6B, 0x01,
-                       0x01, 0x00, 0x5A, 0x01, 0x02, 0x1C, 0x00, 0x00, 0x0C, 0x2C}},
-        WorkedExample{"AllRaised",
-                      {kKugooM, 7, 1, 1, 0, 2, 100, 100, 1100},
-                      {0x01, 0x14, 0x01, 0x01, 0x0F, 0x40, 0x1E, 0x00, 0x6B, 0x02,
-                       0x00, 0x00, 0x64, 0x64, 0x02, 0x1C, 0x04, 0x4C, 0x4C, 0x37}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kugoo, KugooWorkedExamples,
+                         ::testing::Values(WorkedExample{"StartValues",
+                                                         {kKugooM, 3, 0, 0, 1, 1, 90, 1, 0},
+                                                         {0x01, 0x14, 0x01, 0x01, 0x05, 0x00, 0x1E, 0x00, 0x6B, 0x01,
+                                                          0x01, 0x00, 0x5A, 0x01, 0x02, 0x1C, 0x00, 0x00, 0x0C, 0x2C}},
+                                           WorkedExample{"AllRaised",
+                                                         {kKugooM, 7, 1, 1, 0, 2, 100, 100, 1100},
+                                                         {0x01, 0x14, 0x01, 0x01, 0x0F, 0x40, 0x1E, 0x00, 0x6B, 0x02,
+                                                          0x00, 0x00, 0x64, 0x64, 0x02, 0x1C, 0x04, 0x4C, 0x4C, 0x37}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KugooReceive, SyncBytes) {
-  EXPECT_EQ(kKugooSync1, 0x02);
-  EXPECT_EQ(kKugooSync2, 0x0E);
+    EXPECT_EQ(kKugooSync1, 0x02);
+    EXPECT_EQ(kKugooSync2, 0x0E);
 }
 
 TEST(KugooValues, PIsByteSevenAndVtBytesEightAndNine) {
-  RxFrame frame{};
-  frame[7] = 0xFF;
-  frame[8] = 0x01;
-  frame[9] = 0x2C;
-  EXPECT_EQ(KugooP(frame), 255);
-  EXPECT_EQ(KugooVt(frame), 300);
-  frame[8] = 0xFF;
-  frame[9] = 0xFF;
-  EXPECT_EQ(KugooVt(frame), 65535);
+    RxFrame frame{};
+    frame[7] = 0xFF;
+    frame[8] = 0x01;
+    frame[9] = 0x2C;
+    EXPECT_EQ(KugooP(frame), 255);
+    EXPECT_EQ(KugooVt(frame), 300);
+    frame[8] = 0xFF;
+    frame[9] = 0xFF;
+    EXPECT_EQ(KugooVt(frame), 65535);
 }
 
 TEST(KugooSeal, GearByteFollowsTheGearCodeWhateverTheTemplateHeld) {
-  OutFrame frame{};
-  ParseTemplate("01 14 01 01 05 00 1E 00 6B 01 01 00 5A 01 02 1C 00 00 0C", kKugooM, frame);
-  SealKugoo(frame, 0x0F);
-  EXPECT_EQ(frame[4], 0x0F);
-  EXPECT_EQ(XorOf(frame), 0x00);
+    OutFrame frame{};
+    ParseTemplate("01 14 01 01 05 00 1E 00 6B 01 01 00 5A 01 02 1C 00 00 0C", kKugooM, frame);
+    SealKugoo(frame, 0x0F);
+    EXPECT_EQ(frame[4], 0x0F);
+    EXPECT_EQ(XorOf(frame), 0x00);
 }
 
 TEST(KugooSeal, WritesOnlyGearAndChecksum) {
-  std::mt19937 random(17);
-  for (int round = 0; round < 200; ++round) {
-    OutFrame frame = test::RandomBytes<kOutFrameSize>(random);
-    const OutFrame before = frame;
-    SealKugoo(frame, static_cast<std::uint8_t>(round));
-    EXPECT_EQ(frame[4], round & 0xFF);
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-      if (i != 4 && i != 19) {
-        EXPECT_EQ(frame[i], before[i]) << i;
-      }
+    std::mt19937 random(17);
+    for (int round = 0; round < 200; ++round) {
+        OutFrame frame = test::RandomBytes<kOutFrameSize>(random);
+        const OutFrame before = frame;
+        SealKugoo(frame, static_cast<std::uint8_t>(round));
+        EXPECT_EQ(frame[4], round & 0xFF);
+        for (std::size_t i = 0; i < frame.size(); ++i) {
+            if (i != 4 && i != 19) {
+                EXPECT_EQ(frame[i], before[i]) << i;
+            }
+        }
     }
-  }
 }
 
 TEST(KugooSeal, ConsecutiveFramesWithUnchangedSettingsAreIdentical) {
-  std::mt19937 random(19);
-  OutFrame frame = test::RandomBytes<kOutFrameSize>(random);
-  SealKugoo(frame, 0x05);
-  const OutFrame first = frame;
-  SealKugoo(frame, 0x05);
-  EXPECT_EQ(frame, first);
+    std::mt19937 random(19);
+    OutFrame frame = test::RandomBytes<kOutFrameSize>(random);
+    SealKugoo(frame, 0x05);
+    const OutFrame first = frame;
+    SealKugoo(frame, 0x05);
+    EXPECT_EQ(frame, first);
 }
 
 }  // namespace

@@ -19,45 +19,65 @@ enum class Handler { MaxP, Throttle, MaxV, ZeroStart, Cruise, SoftStart, Ebs };
 
 // One expected change of the frame.
 struct Edit {
-  enum Kind { Store, SetBit, ClearBit };
-  std::size_t byte;
-  Kind kind;
-  std::uint8_t operand;
+    enum Kind { Store, SetBit, ClearBit };
+    std::size_t byte;
+    Kind kind;
+    std::uint8_t operand;
 };
 
 struct PatchCase {
-  const char* name;
-  Handler handler;
-  int protocol;  // the index that decides the layout
-  int value;     // flags: non-zero is ticked
-  std::vector<Edit> edits;
+    const char* name;
+    Handler handler;
+    int protocol;  // the index that decides the layout
+    int value;     // flags: non-zero is ticked
+    std::vector<Edit> edits;
 };
 
 void PrintTo(const PatchCase& c, std::ostream* os) { *os << c.name; }
 
 void Apply(const PatchCase& c, OutFrame& frame) {
-  const bool on = c.value != 0;
-  switch (c.handler) {
-    case Handler::MaxP: PatchMaxP(c.protocol, frame, c.value); break;
-    case Handler::Throttle: PatchThrottle(c.protocol, frame, c.value); break;
-    case Handler::MaxV: PatchMaxV(c.protocol, frame, c.value); break;
-    case Handler::ZeroStart: PatchZeroStart(c.protocol, frame, on); break;
-    case Handler::Cruise: PatchCruise(c.protocol, frame, on); break;
-    case Handler::SoftStart: PatchSoftStart(c.protocol, frame, on); break;
-    case Handler::Ebs: PatchEbs(c.protocol, frame, c.value); break;
-  }
+    const bool on = c.value != 0;
+    switch (c.handler) {
+        case Handler::MaxP:
+            PatchMaxP(c.protocol, frame, c.value);
+            break;
+        case Handler::Throttle:
+            PatchThrottle(c.protocol, frame, c.value);
+            break;
+        case Handler::MaxV:
+            PatchMaxV(c.protocol, frame, c.value);
+            break;
+        case Handler::ZeroStart:
+            PatchZeroStart(c.protocol, frame, on);
+            break;
+        case Handler::Cruise:
+            PatchCruise(c.protocol, frame, on);
+            break;
+        case Handler::SoftStart:
+            PatchSoftStart(c.protocol, frame, on);
+            break;
+        case Handler::Ebs:
+            PatchEbs(c.protocol, frame, c.value);
+            break;
+    }
 }
 
 OutFrame Expected(OutFrame frame, const std::vector<Edit>& edits) {
-  for (const Edit& e : edits) {
-    std::uint8_t& b = frame[e.byte];
-    switch (e.kind) {
-      case Edit::Store: b = e.operand; break;
-      case Edit::SetBit: b = static_cast<std::uint8_t>(b | e.operand); break;
-      case Edit::ClearBit: b = static_cast<std::uint8_t>(b & ~e.operand); break;
+    for (const Edit& e : edits) {
+        std::uint8_t& b = frame[e.byte];
+        switch (e.kind) {
+            case Edit::Store:
+                b = e.operand;
+                break;
+            case Edit::SetBit:
+                b = static_cast<std::uint8_t>(b | e.operand);
+                break;
+            case Edit::ClearBit:
+                b = static_cast<std::uint8_t>(b & ~e.operand);
+                break;
+        }
     }
-  }
-  return frame;
+    return frame;
 }
 
 class PatchTable : public ::testing::TestWithParam<PatchCase> {};
@@ -65,15 +85,15 @@ class PatchTable : public ::testing::TestWithParam<PatchCase> {};
 // Each case runs over frames of all zeros, all ones and random bytes, so that
 // a bit patch is seen both setting and clearing and leaving its neighbours.
 TEST_P(PatchTable, ChangesExactlyTheListedBytes) {
-  const PatchCase& c = GetParam();
-  std::mt19937 random(31);
-  std::vector<OutFrame> bases{test::FilledOutFrame(0x00), test::FilledOutFrame(0xFF)};
-  for (int i = 0; i < 8; ++i) bases.push_back(test::RandomBytes<kOutFrameSize>(random));
-  for (const OutFrame& base : bases) {
-    OutFrame frame = base;
-    Apply(c, frame);
-    EXPECT_EQ(frame, Expected(base, c.edits));
-  }
+    const PatchCase& c = GetParam();
+    std::mt19937 random(31);
+    std::vector<OutFrame> bases{test::FilledOutFrame(0x00), test::FilledOutFrame(0xFF)};
+    for (int i = 0; i < 8; ++i) bases.push_back(test::RandomBytes<kOutFrameSize>(random));
+    for (const OutFrame& base : bases) {
+        OutFrame frame = base;
+        Apply(c, frame);
+        EXPECT_EQ(frame, Expected(base, c.edits));
+    }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<PatchCase>& info) { return info.param.name; }

@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QSlider>
 
+#include <dirent.h>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -21,8 +21,8 @@
 #include "platform/PseudoTerminal.h"
 #include "platform/WorkerThread.h"
 #include "res/Resource.h"
-#include "tests/support/ControllerFrames.h"
 #include "tests/platform_ui/WaitUntil.h"
+#include "tests/support/ControllerFrames.h"
 #include "ui/Dskor.h"
 #include "ui/ZonterDlg.h"
 
@@ -80,8 +80,9 @@ private:
         std::uint8_t sink[256];
         int n = 0;
         while (running_) {
-            const auto frame = n++ % 3 == 0 ? testing_support::KugooLineFrame(5, 300)
-                                            : testing_support::HaltenLineFrame({0, 5}, static_cast<std::uint8_t>(rng() % 0x30));
+            const auto frame = n++ % 3 == 0
+                                   ? testing_support::KugooLineFrame(5, 300)
+                                   : testing_support::HaltenLineFrame({0, 5}, static_cast<std::uint8_t>(rng() % 0x30));
             pty_->WriteAll(frame, 20);
             pty_->ReadSome(sink, sizeof sink, 2);
         }
@@ -150,21 +151,51 @@ TEST_F(Stress, RandomCommandSequencesAgainstAStreamingLine) {
             const int command = static_cast<int>(rng() % 17);
             const auto start = Clock::now();
             switch (command) {
-                case 0: dlg->OnConnectClicked(); break;
-                case 1: dlg->OnDisconnectClicked(); break;
-                case 2: dlg->OnReadOnceClicked(); break;
-                case 3: dlg->OnReadAutoClicked(); break;
-                case 4: dlg->OnCaptureClicked(); break;
-                case 5: dlg->ControlAs<QAbstractButton>(IDC_SIMULATE)->click(); break;
-                case 6: dlg->ControlAs<QComboBox>(IDC_DECODER)->setCurrentIndex(static_cast<int>(rng() % 3)); break;
-                case 7: dlg->ControlAs<QSlider>(IDC_GEAR)->setValue(static_cast<int>(rng() % 8)); break;
-                case 8: dlg->ControlAs<QSlider>(IDC_THROTTLE)->setValue(static_cast<int>(rng() % 1101)); break;
-                case 9: dlg->ControlAs<QSlider>(IDC_MAXV)->setValue(static_cast<int>(rng() % 101)); break;
-                case 10: dlg->ControlAs<QSlider>(IDC_MAXP)->setValue(static_cast<int>(rng() % 101)); break;
-                case 11: dlg->ControlAs<QAbstractButton>(IDC_ZERO_START + static_cast<int>(rng() % 2) * 2)->click(); break;
-                case 12: dlg->ControlAs<QAbstractButton>(IDC_SOFT_START)->click(); break;
-                case 13: dlg->OnEbsSpin(rng() % 2 ? 1 : -1); break;
-                case 14: dlg->OnPortSpin(rng() % 4 == 0 ? -1 : 1); break;  // mostly stays on COM1
+                case 0:
+                    dlg->OnConnectClicked();
+                    break;
+                case 1:
+                    dlg->OnDisconnectClicked();
+                    break;
+                case 2:
+                    dlg->OnReadOnceClicked();
+                    break;
+                case 3:
+                    dlg->OnReadAutoClicked();
+                    break;
+                case 4:
+                    dlg->OnCaptureClicked();
+                    break;
+                case 5:
+                    dlg->ControlAs<QAbstractButton>(IDC_SIMULATE)->click();
+                    break;
+                case 6:
+                    dlg->ControlAs<QComboBox>(IDC_DECODER)->setCurrentIndex(static_cast<int>(rng() % 3));
+                    break;
+                case 7:
+                    dlg->ControlAs<QSlider>(IDC_GEAR)->setValue(static_cast<int>(rng() % 8));
+                    break;
+                case 8:
+                    dlg->ControlAs<QSlider>(IDC_THROTTLE)->setValue(static_cast<int>(rng() % 1101));
+                    break;
+                case 9:
+                    dlg->ControlAs<QSlider>(IDC_MAXV)->setValue(static_cast<int>(rng() % 101));
+                    break;
+                case 10:
+                    dlg->ControlAs<QSlider>(IDC_MAXP)->setValue(static_cast<int>(rng() % 101));
+                    break;
+                case 11:
+                    dlg->ControlAs<QAbstractButton>(IDC_ZERO_START + static_cast<int>(rng() % 2) * 2)->click();
+                    break;
+                case 12:
+                    dlg->ControlAs<QAbstractButton>(IDC_SOFT_START)->click();
+                    break;
+                case 13:
+                    dlg->OnEbsSpin(rng() % 2 ? 1 : -1);
+                    break;
+                case 14:
+                    dlg->OnPortSpin(rng() % 4 == 0 ? -1 : 1);
+                    break;  // mostly stays on COM1
                 case 15: {
                     if (!Link().portOpen.load()) break;
                     CDskor speed(dlg.get());

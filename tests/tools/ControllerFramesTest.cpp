@@ -215,8 +215,10 @@ TEST(LineFaultsTest, SlotsCarryJunkAndTheDroppedByteAsAsked) {
     const kmsim::LineSlot junk = kmsim::ComposeSlot(frame, 5, faults, 1, std::uint8_t{0x02});
     ASSERT_GE(junk.junkBytes, 1u);
     EXPECT_EQ(junk.bytes.size(), junk.junkBytes + frame.size());
-    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), junk.bytes.begin() + static_cast<std::ptrdiff_t>(junk.junkBytes)));
-    EXPECT_EQ(std::count(junk.bytes.begin(), junk.bytes.begin() + static_cast<std::ptrdiff_t>(junk.junkBytes), 0x02), 0);
+    EXPECT_TRUE(
+        std::equal(frame.begin(), frame.end(), junk.bytes.begin() + static_cast<std::ptrdiff_t>(junk.junkBytes)));
+    EXPECT_EQ(std::count(junk.bytes.begin(), junk.bytes.begin() + static_cast<std::ptrdiff_t>(junk.junkBytes), 0x02),
+              0);
 }
 
 }  // namespace

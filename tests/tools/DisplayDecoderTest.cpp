@@ -21,8 +21,8 @@ using kmsim::DisplayDecoder;
 // the counter, sealed for the gear.
 Bytes HaltenDisplay(std::uint8_t counter, int gearPosition, std::uint8_t flags = 0x08, std::uint8_t maxV = 90,
                     std::uint8_t ebs = 1) {
-    std::array<std::uint8_t, protocols::kOutFrameSize> out{0x01, 0x03, counter, 0x00, 0x00, 0x00, flags,
-                                                           maxV, 0x00, 0x80, ebs};
+    std::array<std::uint8_t, protocols::kOutFrameSize> out{0x01,  0x03, counter, 0x00, 0x00, 0x00,
+                                                           flags, maxV, 0x00,    0x80, ebs};
     protocols::SealOutFrame(protocols::kHaltenRs, out, protocols::kGearCodes[static_cast<std::size_t>(gearPosition)]);
     return Bytes(out.begin(), out.begin() + 15);
 }
@@ -30,11 +30,25 @@ Bytes HaltenDisplay(std::uint8_t counter, int gearPosition, std::uint8_t flags =
 // A Kugoo M display frame from the template layout, sealed for the gear.
 Bytes KugooDisplay(int gearPosition, bool zeroStart, bool cruise, bool softStart, std::uint8_t ebs, std::uint8_t maxV,
                    std::uint8_t maxP, int throttle) {
-    std::array<std::uint8_t, protocols::kOutFrameSize> out{
-        0x01, 0x14, 0x01, 0x01, 0x00, static_cast<std::uint8_t>(zeroStart ? 0x40 : 0x00), 0x1E, 0x00, 0x6B, ebs,
-        static_cast<std::uint8_t>(softStart ? 1 : 0), 0x00, maxV, maxP, 0x02, 0x1C,
-        static_cast<std::uint8_t>(throttle >> 8), static_cast<std::uint8_t>(throttle & 0xFF),
-        static_cast<std::uint8_t>(cruise ? 0x4C : 0x0C)};
+    std::array<std::uint8_t, protocols::kOutFrameSize> out{0x01,
+                                                           0x14,
+                                                           0x01,
+                                                           0x01,
+                                                           0x00,
+                                                           static_cast<std::uint8_t>(zeroStart ? 0x40 : 0x00),
+                                                           0x1E,
+                                                           0x00,
+                                                           0x6B,
+                                                           ebs,
+                                                           static_cast<std::uint8_t>(softStart ? 1 : 0),
+                                                           0x00,
+                                                           maxV,
+                                                           maxP,
+                                                           0x02,
+                                                           0x1C,
+                                                           static_cast<std::uint8_t>(throttle >> 8),
+                                                           static_cast<std::uint8_t>(throttle & 0xFF),
+                                                           static_cast<std::uint8_t>(cruise ? 0x4C : 0x0C)};
     protocols::SealOutFrame(protocols::kKugooM, out, protocols::kGearCodes[static_cast<std::size_t>(gearPosition)]);
     return Bytes(out.begin(), out.end());
 }
@@ -71,8 +85,11 @@ TEST(HaltenDisplayDecodingTest, ReadsFlagsMaxSpeedAndEbs) {
         std::uint8_t flags;
         bool zero, cruise, soft;
     };
-    const Case cases[] = {{0x00, false, false, false}, {0x02, true, false, false}, {0x04, false, true, false},
-                          {0x08, false, false, true},  {0x0E, true, true, true}};
+    const Case cases[] = {{0x00, false, false, false},
+                          {0x02, true, false, false},
+                          {0x04, false, true, false},
+                          {0x08, false, false, true},
+                          {0x0E, true, true, true}};
     DisplayDecoder decoder(protocols::kHaltenRs);
     std::uint8_t counter = 1;
     for (const Case& c : cases) {
@@ -97,9 +114,9 @@ TEST(HaltenDisplayDecodingTest, CountsCounterGapsMissedFramesAndRepeats) {
     for (std::uint8_t c : {1, 2, 5, 5, 6, 0xFE, 0x01}) {
         for (const auto& f : decoder.Feed(HaltenDisplay(c, 3))) steps.push_back(f.step);
     }
-    EXPECT_EQ(steps, (std::vector<CounterStep>{CounterStep::First, CounterStep::Next, CounterStep::Gap,
-                                               CounterStep::Repeat, CounterStep::Next, CounterStep::Gap,
-                                               CounterStep::Gap}));
+    EXPECT_EQ(steps,
+              (std::vector<CounterStep>{CounterStep::First, CounterStep::Next, CounterStep::Gap, CounterStep::Repeat,
+                                        CounterStep::Next, CounterStep::Gap, CounterStep::Gap}));
     EXPECT_EQ(decoder.stats().counterGaps, 3u);
     EXPECT_EQ(decoder.stats().missedFrames, 2u + 247u + 2u);
     EXPECT_EQ(decoder.stats().repeats, 1u);
@@ -138,8 +155,8 @@ TEST(HaltenDisplayDecodingTest, FindsFramesBehindJunkAndFalseStarts) {
 }
 
 TEST(HaltenDisplayDecodingTest, PiecesOfAnySizeGiveTheSameFrames) {
-    const Bytes stream = Join({Bytes{0x33}, HaltenDisplay(9, 1), HaltenDisplay(10, 7, 0x02), Bytes{0x01, 0x01},
-                               HaltenDisplay(11, 0)});
+    const Bytes stream =
+        Join({Bytes{0x33}, HaltenDisplay(9, 1), HaltenDisplay(10, 7, 0x02), Bytes{0x01, 0x01}, HaltenDisplay(11, 0)});
     DisplayDecoder whole(protocols::kHaltenRs);
     const auto expected = whole.Feed(stream);
     for (std::size_t piece : {1u, 2u, 7u, 16u}) {
@@ -216,9 +233,8 @@ TEST(KugooDisplayDecodingTest, ResynchronisesAfterJunkAndCountsBadFrames) {
     Bytes bad = KugooDisplay(1, false, false, false, 0, 50, 50, 300);
     bad[16] ^= 0x01;
     const Bytes junk{0x01, 0x01, 0x13, 0x02, 0x0E};
-    const auto frames =
-        decoder.Feed(Join({junk, KugooDisplay(2, false, false, false, 0, 50, 50, 255), bad, Bytes{0x14},
-                           KugooDisplay(4, false, true, false, 0, 50, 50, 256)}));
+    const auto frames = decoder.Feed(Join({junk, KugooDisplay(2, false, false, false, 0, 50, 50, 255), bad, Bytes{0x14},
+                                           KugooDisplay(4, false, true, false, 0, 50, 50, 256)}));
     int good = 0;
     for (const auto& f : frames) good += f.checksumOk ? 1 : 0;
     EXPECT_EQ(good, 2);

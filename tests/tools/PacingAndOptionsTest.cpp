@@ -45,9 +45,7 @@ TEST(LinePacingTest, SpeedsMatchWithinTwoPercent) {
     EXPECT_FALSE(kmsim::SpeedMatches(0, 1200));
 }
 
-kmsim::ParsedOptions Parse(std::vector<std::string_view> args) {
-    return kmsim::ParseOptions(args);
-}
+kmsim::ParsedOptions Parse(std::vector<std::string_view> args) { return kmsim::ParseOptions(args); }
 
 TEST(OptionsTest, DefaultsPlayHaltenOnCom1) {
     const auto parsed = Parse({});
@@ -72,9 +70,9 @@ TEST(OptionsTest, IntervalDefaultsFollowTheProtocolUnlessGiven) {
 }
 
 TEST(OptionsTest, ReadsEveryOptionInBothForms) {
-    const auto parsed = Parse({"--protocol=kugoo", "--port", "7", "--port-dir", "/tmp/x", "--seed=99", "--log",
-                               "l.txt", "--quiet", "--mismatch", "mute", "--silence-after", "10", "--garbage",
-                               "--drop-byte=3", "--hangup-after", "12", "--frames", "20"});
+    const auto parsed = Parse({"--protocol=kugoo", "--port", "7", "--port-dir", "/tmp/x", "--seed=99", "--log", "l.txt",
+                               "--quiet", "--mismatch", "mute", "--silence-after", "10", "--garbage", "--drop-byte=3",
+                               "--hangup-after", "12", "--frames", "20"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const kmsim::Options& o = *parsed.options;
     EXPECT_EQ(o.protocol, protocols::kKugooM);
@@ -92,11 +90,21 @@ TEST(OptionsTest, ReadsEveryOptionInBothForms) {
 }
 
 TEST(OptionsTest, RejectsWhatItCannotUse) {
-    const std::vector<std::vector<std::string_view>> wrong = {
-        {"--protocol", "segway"}, {"--protocol"},        {"--port", "0"},        {"--port", "x"},
-        {"--port", "-1"},         {"--interval", "1e3"}, {"--drop-byte", "0"},   {"--frames", ""},
-        {"--mismatch", "loud"},   {"--quiet=1"},         {"--log"},              {"--bogus"},
-        {"COM1"},                 {"--seed", "12a"},     {"--interval", "70000"}};
+    const std::vector<std::vector<std::string_view>> wrong = {{"--protocol", "segway"},
+                                                              {"--protocol"},
+                                                              {"--port", "0"},
+                                                              {"--port", "x"},
+                                                              {"--port", "-1"},
+                                                              {"--interval", "1e3"},
+                                                              {"--drop-byte", "0"},
+                                                              {"--frames", ""},
+                                                              {"--mismatch", "loud"},
+                                                              {"--quiet=1"},
+                                                              {"--log"},
+                                                              {"--bogus"},
+                                                              {"COM1"},
+                                                              {"--seed", "12a"},
+                                                              {"--interval", "70000"}};
     for (const auto& args : wrong) {
         const auto parsed = Parse(args);
         EXPECT_FALSE(parsed.options) << args[0];
@@ -107,9 +115,9 @@ TEST(OptionsTest, RejectsWhatItCannotUse) {
 TEST(OptionsTest, HelpNamesEveryOptionAndTheReadyLine) {
     EXPECT_TRUE(Parse({"--help"}).options->help);
     const std::string help = kmsim::HelpText("zonter-kmsim");
-    for (const char* option : {"--protocol", "--port", "--port-dir", "--interval", "--seed", "--log", "--quiet",
-                               "--mismatch", "--frames", "--silence-after", "--hangup-after", "--drop-byte",
-                               "--garbage", "--help"}) {
+    for (const char* option :
+         {"--protocol", "--port", "--port-dir", "--interval", "--seed", "--log", "--quiet", "--mismatch", "--frames",
+          "--silence-after", "--hangup-after", "--drop-byte", "--garbage", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_NE(help.find("COM<n> /dev/pts/N"), std::string::npos);

@@ -162,18 +162,21 @@ TEST_F(SimulatorProcessTest, KugooFramesArePacedAndTheDisplayFrameIsDecoded) {
     EXPECT_NE(summary->find(" frames-sent=20 "), std::string::npos) << *summary;
     EXPECT_NE(summary->find(" display-frames=1 "), std::string::npos) << *summary;
     EXPECT_NE(summary->find(" checksum-errors=0 "), std::string::npos) << *summary;
-    EXPECT_NE(summary->find("gear=7 zero-start=1 cruise=1 soft-start=0 max-speed=100 ebs=2 max-power=100 throttle=1100"),
-              std::string::npos)
+    EXPECT_NE(
+        summary->find("gear=7 zero-start=1 cruise=1 soft-start=0 max-speed=100 ebs=2 max-power=100 throttle=1100"),
+        std::string::npos)
         << *summary;
     EXPECT_EQ(sim_->WaitExit(5000), 0);
     EXPECT_FALSE(LinkExists(7)) << "the link outlived the simulator";
 
     const auto lines = LogLines(log);
-    const auto sent = std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("tx ", 0) == 0; });
+    const auto sent =
+        std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("tx ", 0) == 0; });
     EXPECT_EQ(sent, 20);
     for (const Bytes& f : frames) EXPECT_TRUE(Contains(lines, "tx " + kmsim::HexLine(f))) << kmsim::HexLine(f);
     const std::string rx = "rx " + kmsim::HexLine(out) + " | ";
-    const auto decoded = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(rx, 0) == 0; });
+    const auto decoded =
+        std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(rx, 0) == 0; });
     ASSERT_NE(decoded, lines.end());
     EXPECT_NE(decoded->find("gear=7"), std::string::npos) << *decoded;
 }
@@ -199,7 +202,8 @@ TEST_F(SimulatorProcessTest, AtTheWrongSpeedOnlyFillerComesAndSigtermRemovesTheL
 
 TEST_F(SimulatorProcessTest, HaltenFramesReadInARowAreTheLoggedOnesAndHangupCutsTheLine) {
     const std::string log = dir_ / "kmsim.log";
-    ASSERT_NO_FATAL_FAILURE(Start(9, {"--protocol", "halten", "--interval", "20", "--hangup-after", "4", "--log", log}));
+    ASSERT_NO_FATAL_FAILURE(
+        Start(9, {"--protocol", "halten", "--interval", "20", "--hangup-after", "4", "--log", log}));
     ASSERT_NO_FATAL_FAILURE(Open(9, 1200));
 
     // As the capture reads: hunt the first frame, then whole frames.

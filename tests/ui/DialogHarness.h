@@ -15,9 +15,9 @@
 
 #include "link/LinkState.h"
 #include "platform/PseudoTerminal.h"
-#include "tests/support/PortSandbox.h"
 #include "res/Resource.h"
 #include "tests/platform_ui/WaitUntil.h"
+#include "tests/support/PortSandbox.h"
 #include "ui/ZonterDlg.h"
 
 namespace testing_ui {
@@ -56,8 +56,14 @@ protected:
         return {};
     }
     void SetText(int id, const QString& text) { Get<QLineEdit>(id)->setText(text); }
-    void Click(int id) { Get<QAbstractButton>(id)->click(); DrainEvents(); }
-    void MoveSlider(int id, int position) { Get<QSlider>(id)->setValue(position); DrainEvents(); }
+    void Click(int id) {
+        Get<QAbstractButton>(id)->click();
+        DrainEvents();
+    }
+    void MoveSlider(int id, int position) {
+        Get<QSlider>(id)->setValue(position);
+        DrainEvents();
+    }
     void SelectDecoder(int index) { Get<QComboBox>(IDC_DECODER)->setCurrentIndex(index); }
     bool Enabled(int id) const { return dlg->Control(id)->isEnabled(); }
 

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <cstdio>
 #include <sys/resource.h>
+#include <cstdio>
 
 #include "platform/PortNames.h"
 #include "tests/support/ControllerFrames.h"

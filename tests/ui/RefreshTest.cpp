@@ -28,7 +28,9 @@ std::vector<std::uint8_t> Sequence(std::uint8_t first, int n) {
 
 TEST_F(Refresh, HaltenShowsRawDecodedAndMeasuredValues) {
     auto rx = Sequence(0x30, 15);
-    rx[7] = 0x01; rx[8] = 0x02; rx[10] = 0x03;
+    rx[7] = 0x01;
+    rx[8] = 0x02;
+    rx[10] = 0x03;
     SetRx(rx, Sequence(0xA0, 15));
     ShowRx();
     EXPECT_EQ(Text(IDC_RAW_IN), QStringLiteral("A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE "));
@@ -44,7 +46,9 @@ TEST_F(Refresh, KugooMovesThePreviousFrameDownALine) {
     const QString haltenRaw = Text(IDC_RAW_IN);
     SelectDecoder(2);
     auto a = Sequence(0x40, 14);
-    a[7] = 0xFF; a[8] = 0x01; a[9] = 0x2C;
+    a[7] = 0xFF;
+    a[8] = 0x01;
+    a[9] = 0x2C;
     SetRx(a);
     ShowRx();
     EXPECT_EQ(Text(IDC_DECODED), haltenRaw);
@@ -60,7 +64,9 @@ TEST_F(Refresh, KugooMovesThePreviousFrameDownALine) {
 
 TEST_F(Refresh, TestDecoderEmptiesTheDecodedLineAndKeepsTheValues) {
     auto rx = Sequence(0, 15);
-    rx[7] = 1; rx[8] = 2; rx[10] = 3;
+    rx[7] = 1;
+    rx[8] = 2;
+    rx[10] = 3;
     SetRx(rx, rx);
     ShowRx();
     SelectDecoder(0);

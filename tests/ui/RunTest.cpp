@@ -9,9 +9,9 @@
 namespace {
 
 using namespace testing_ui;
+using linkcore::Link;
 using testing_support::HaltenLineFrame;
 using testing_support::KugooLineFrame;
-using linkcore::Link;
 
 class Run : public DialogHarness {
 protected:
@@ -35,7 +35,9 @@ TEST_F(Run, ContinuousHaltenReadWithDisplaySimulation) {
     EXPECT_EQ(protocols::XorOf(first), 0);
 
     std::vector<std::uint8_t> plain(15, 0);
-    plain[7] = 0x01; plain[8] = 0x2C; plain[10] = 42;
+    plain[7] = 0x01;
+    plain[8] = 0x2C;
+    plain[10] = 42;
     for (int i = 0; i < 10; ++i) Send(HaltenLineFrame(plain, static_cast<std::uint8_t>(0x10 + i)));
     ASSERT_TRUE(WaitUntil([&] { return Text(IDC_COUNTER) == QStringLiteral("10"); }));
     EXPECT_EQ(Text(IDC_VT), QStringLiteral("300"));
@@ -137,7 +139,8 @@ TEST_F(Run, ACaptureThatCannotBeWrittenSaysSoInTheStateLine) {
         all.insert(all.end(), f.begin(), f.end());
     }
     Send(all);
-    const bool told = WaitUntil([&] { return Text(IDC_STATE).startsWith(QStringLiteral("Не удалось записать km")); }, 20000);
+    const bool told =
+        WaitUntil([&] { return Text(IDC_STATE).startsWith(QStringLiteral("Не удалось записать km")); }, 20000);
     std::filesystem::current_path(oldDir);
     ASSERT_TRUE(told) << Text(IDC_STATE).toStdString();
     EXPECT_TRUE(Enabled(IDC_CAPTURE));

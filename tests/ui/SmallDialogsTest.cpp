@@ -67,8 +67,8 @@ protected:
     static QString SpeedText(DialogBase& d) { return d.ControlAs<QLineEdit>(IDC_SPEED)->text(); }
     static void TypeSpeed(DialogBase& d, const QString& text) { d.ControlAs<QLineEdit>(IDC_SPEED)->setText(text); }
     static void PressArrow(DialogBase& d, bool up) {
-        auto* arrow = d.findChild<QToolButton*>(up ? QStringLiteral("IDC_SPEED_SPIN_UP")
-                                                   : QStringLiteral("IDC_SPEED_SPIN_DOWN"));
+        auto* arrow =
+            d.findChild<QToolButton*>(up ? QStringLiteral("IDC_SPEED_SPIN_UP") : QStringLiteral("IDC_SPEED_SPIN_DOWN"));
         ASSERT_NE(arrow, nullptr);
         arrow->click();
     }
@@ -150,9 +150,9 @@ TEST_F(SmallDialogs, TypedRatesSnapOntoTheLadderWithTheFirstPress) {
             int delta;
             const char* shown;
         } cases[] = {
-            {"57600", -1, "115200"}, {"57600", +1, "38400"}, {"1000", -1, "1200"}, {"1000", +1, "600"},
-            {"0", -1, "600"},        {"0", +1, "600"},       {"-5", -1, "600"},    {"-5", +1, "600"},
-            {"57600", 0, "57600"},
+            {"57600", -1, "115200"}, {"57600", +1, "38400"}, {"1000", -1, "1200"},
+            {"1000", +1, "600"},     {"0", -1, "600"},       {"0", +1, "600"},
+            {"-5", -1, "600"},       {"-5", +1, "600"},      {"57600", 0, "57600"},
         };
         for (const auto& c : cases) {
             TypeSpeed(d, QString::fromLatin1(c.typed));

@@ -25,9 +25,7 @@ protected:
     bool SingleReadEnded(int ms = 3000) {
         return WaitFor([] { return !Link().singleReadThread.Running(); }, ms);
     }
-    std::vector<std::uint8_t> RxFrame() {
-        return {Link().rxFrame.begin(), Link().rxFrame.end()};
-    }
+    std::vector<std::uint8_t> RxFrame() { return {Link().rxFrame.begin(), Link().rxFrame.end()}; }
 };
 
 TEST_F(ReceiveWorkers, HaltenSingleReadOnASilentLineEndsWithNothingChanged) {
@@ -46,8 +44,12 @@ TEST_F(ReceiveWorkers, HaltenSingleReadHuntsDescramblesAndKeepsTheStatus) {
     StartRun(protocols::kHaltenRs);
     workers::StartSingleRead();
     std::vector<std::uint8_t> plain(15, 0);
-    plain[1] = 0x05; plain[2] = 0x4C; plain[6] = 0x87;
-    plain[7] = 0x01; plain[8] = 0x02; plain[10] = 0x03;
+    plain[1] = 0x05;
+    plain[2] = 0x4C;
+    plain[6] = 0x87;
+    plain[7] = 0x01;
+    plain[8] = 0x02;
+    plain[10] = 0x03;
     const auto line = HaltenLineFrame(plain, 0x10);
     ASSERT_TRUE(Send(Concat({{0x00, 0x12, 0xFF}, line})));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
@@ -55,7 +57,9 @@ TEST_F(ReceiveWorkers, HaltenSingleReadHuntsDescramblesAndKeepsTheStatus) {
 
     EXPECT_EQ(std::vector<std::uint8_t>(Link().rawRxFrame.begin(), Link().rawRxFrame.end()), line);
     auto expected = plain;
-    expected[0] = 0x36; expected[13] = 0x10; expected[14] = line[14];
+    expected[0] = 0x36;
+    expected[13] = 0x10;
+    expected[14] = line[14];
     EXPECT_EQ(RxFrame(), expected);
     EXPECT_EQ(protocols::HaltenVt(Link().rxFrame), 258);
     EXPECT_EQ(protocols::HaltenP(Link().rxFrame), 3);
@@ -114,7 +118,8 @@ TEST_F(ReceiveWorkers, ContinuousReadRefreshesAtTheProtocolsCadence) {
 TEST_F(ReceiveWorkers, ContinuousKugooReadCountsTenAFrameRefresh) {
     StartRun(protocols::kKugooM);
     workers::StartAutoRead();
-    for (int i = 0; i < 20; ++i) ASSERT_TRUE(Send(Concat({{0x02, 0x02}, KugooLineFrame(1, static_cast<std::uint16_t>(i))})));
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(Send(Concat({{0x02, 0x02}, KugooLineFrame(1, static_cast<std::uint16_t>(i))})));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 2));
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{10, 20}));
     // The frame and the byte after it go into both copies.
@@ -183,7 +188,10 @@ TEST_F(ReceiveWorkers, RunsStartedInQuickSuccessionLeaveOneReaderAndOneSimulator
         EXPECT_EQ(platform::WorkerThread::LiveCount(), 0) << i;
         workers::BeginRun(i % 3 == 2 ? protocols::kKugooM : protocols::kHaltenRs);
         workers::StartSimulator("01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
-        if (i % 2) workers::StartAutoRead(); else workers::StartSingleRead();
+        if (i % 2)
+            workers::StartAutoRead();
+        else
+            workers::StartSingleRead();
         EXPECT_LE(platform::WorkerThread::LiveCount(), 2) << i;
     }
     workers::StopForRun();

@@ -108,7 +108,8 @@ void LinkLevel(int reps) {
     }
     workers::StopForRun();
     Report("link: command returned", returned, kCommandTargetMs, "StopForRun+BeginRun+StartAutoRead");
-    Report("link: new worker has read", reading, kCommandTargetMs, "click to the new worker's first refresh (5 frames)");
+    Report("link: new worker has read", reading, kCommandTargetMs,
+           "click to the new worker's first refresh (5 frames)");
 }
 
 // The same through the dialog: the button's click runs OnReadAutoClicked.

@@ -131,7 +131,8 @@ void InProcess(int seconds) {
             Settle(0, self);
             rate = Measure(0, self, seconds, busy);
             done.store(true);
-            QMetaObject::invokeMethod(&dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
         });
         bench::RunEventsUntil([&] { return done.load(); }, (seconds + 60) * 1000, 0);
         meter.join();

@@ -135,11 +135,12 @@ public:
         ReadDisplay();
         platform::UnregisterPort(o_.port, pty_->slavePath());
         const kmsim::DisplayStats& d = decoder_.stats();
-        std::printf("summary frames-sent=%llu display-frames=%llu checksum-errors=%llu counter-gaps=%llu "
-                    "missed-frames=%llu dropped-bytes=%llu\n",
-                    static_cast<unsigned long long>(sent_), static_cast<unsigned long long>(d.frames),
-                    static_cast<unsigned long long>(d.checksumErrors), static_cast<unsigned long long>(d.counterGaps),
-                    static_cast<unsigned long long>(d.missedFrames), static_cast<unsigned long long>(dropped_));
+        std::printf(
+            "summary frames-sent=%llu display-frames=%llu checksum-errors=%llu counter-gaps=%llu "
+            "missed-frames=%llu dropped-bytes=%llu\n",
+            static_cast<unsigned long long>(sent_), static_cast<unsigned long long>(d.frames),
+            static_cast<unsigned long long>(d.checksumErrors), static_cast<unsigned long long>(d.counterGaps),
+            static_cast<unsigned long long>(d.missedFrames), static_cast<unsigned long long>(dropped_));
         std::fflush(stdout);
         return 0;
     }

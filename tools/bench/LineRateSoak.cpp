@@ -43,9 +43,9 @@ struct SoakCase {
     const char* label;
     int speed;
     protocols::ProtocolIndex protocol;
-    bool kmsim;                               // else the line peer
-    protocols::ProtocolIndex connectWith;     // a decoder whose speed keeps the controller quiet
-    bool cpuTarget;                           // the CPU target applies
+    bool kmsim;                            // else the line peer
+    protocols::ProtocolIndex connectWith;  // a decoder whose speed keeps the controller quiet
+    bool cpuTarget;                        // the CPU target applies
 };
 
 // Frames that fill `minutes` of a full line.
@@ -113,11 +113,20 @@ private:
 std::vector<std::string> ControllerArgs(const SoakCase& c, const std::string& portDir, std::uint64_t frames) {
     const std::string name = c.protocol == protocols::kHaltenRs ? "halten" : "kugoo";
     if (c.kmsim) {
-        return {KMSIM_BINARY, "--protocol", name, "--port", "1", "--port-dir", portDir, "--interval", "0",
-                "--mismatch", "mute", "--quiet", "--frames", std::to_string(frames)};
+        return {KMSIM_BINARY, "--protocol", name,         "--port", "1",       "--port-dir", portDir,
+                "--interval", "0",          "--mismatch", "mute",   "--quiet", "--frames",   std::to_string(frames)};
     }
-    return {LINEPEER_BINARY, "--protocol", name, "--port", "1", "--port-dir", portDir, "--speed",
-            std::to_string(c.speed), "--frames", std::to_string(frames)};
+    return {LINEPEER_BINARY,
+            "--protocol",
+            name,
+            "--port",
+            "1",
+            "--port-dir",
+            portDir,
+            "--speed",
+            std::to_string(c.speed),
+            "--frames",
+            std::to_string(frames)};
 }
 
 void RunCase(const SoakCase& c, double minutes) {
@@ -207,12 +216,14 @@ void RunCase(const SoakCase& c, double minutes) {
     const long long sent = std::atoll(bench::FieldOf(summary, "frames-sent").c_str());
     const long long count = counter.last();
     const long long lost = sent - count;
-    std::printf("   %s\n   tool: count %lld, %ld refreshes, %d bad steps, %d bad texts, %d early time-outs; "
-                "%.1f s, CPU %.3f s (dialog thread %.3f s); controller CPU %.2f s\n   wake-ups: %s\n",
-                summary.c_str(), count, counter.refreshes(), counter.badSteps(), counter.badTexts(), earlyTimeOuts,
-                seconds, cpu, mainCpu, exit ? exit->cpuSeconds : -1.0, wakeups.c_str());
+    std::printf(
+        "   %s\n   tool: count %lld, %ld refreshes, %d bad steps, %d bad texts, %d early time-outs; "
+        "%.1f s, CPU %.3f s (dialog thread %.3f s); controller CPU %.2f s\n   wake-ups: %s\n",
+        summary.c_str(), count, counter.refreshes(), counter.badSteps(), counter.badTexts(), earlyTimeOuts, seconds,
+        cpu, mainCpu, exit ? exit->cpuSeconds : -1.0, wakeups.c_str());
 
-    const std::string label = std::string(c.label) + " bit/s " + std::string(protocols::Protocol(c.protocol).listEntry.substr(1));
+    const std::string label =
+        std::string(c.label) + " bit/s " + std::string(protocols::Protocol(c.protocol).listEntry.substr(1));
     const bool consistent = finished && counter.badSteps() == 0 && counter.badTexts() == 0 && earlyTimeOuts == 0;
     bench::PrintResult({"soak", label + ": frames lost", std::to_string(lost), std::to_string(lost), "frames", "0",
                         bench::VerdictOf(finished && sent > 0 && lost == 0),
@@ -250,7 +261,8 @@ int main(int argc, char** argv) {
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
     // --seconds is for trying the benchmark out; the figures want minutes.
-    const int seconds = bench::IntArgument(argc, argv, "--seconds", 60 * bench::IntArgument(argc, argv, "--minutes", 1));
+    const int seconds =
+        bench::IntArgument(argc, argv, "--seconds", 60 * bench::IntArgument(argc, argv, "--minutes", 1));
     const double minutes = std::max(1, seconds) / 60.0;
     const int only = bench::IntArgument(argc, argv, "--speed", 0);
     std::printf("== line-rate soak (%.1f min per speed)\n%s\n", minutes, bench::MachineLine().c_str());

@@ -124,8 +124,8 @@ void Report(const std::string& label, protocols::ProtocolIndex protocol, const s
                         bench::Fixed(worstBlock, 0), "frames/s",
                         ">= " + bench::Fixed(target, 0) + ", 0 lost (a full 115200 bit/s line)",
                         bench::VerdictOf(worstBlock >= target && lost == 0),
-                        "p99 column: slowest 1% of " + std::to_string(kBlockFrames) + "-frame blocks; runs=" +
-                            std::to_string(runs.size())});
+                        "p99 column: slowest 1% of " + std::to_string(kBlockFrames) +
+                            "-frame blocks; runs=" + std::to_string(runs.size())});
     const bench::Summary c = bench::Summarise(cpu);
     bench::PrintResult({"receive", label + " " + name + " CPU per frame", bench::Fixed(c.median, 2),
                         bench::Fixed(c.max, 2), "us", "-", bench::Verdict::Info,

@@ -156,7 +156,7 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
             // A count of 300 shows as a finished capture.
             const int count = (i + 1) * every;
             const QString expected = count == linkcore::kStatusCaptureWritten ? QString::fromUtf8(res::kCaptureWritten)
-                                                                               : QString::number(count);
+                                                                              : QString::number(count);
             if (!observations.WaitFor(expected, shown, painted)) {
                 std::printf("repetition %d: \"%s\" not shown\n", i, expected.toStdString().c_str());
                 break;
@@ -166,7 +166,8 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
             toPaint.push_back(Ms(painted - t0));
         }
         finished.store(true);
-        QMetaObject::invokeMethod(&dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
     });
     // No polling here: the dialog thread's CPU time is the refreshes' own.
     bench::RunEventsUntil([&] { return finished.load(); }, (reps + 10) * 1000, 0);
@@ -183,14 +184,14 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
                         "p99 <= 16 ms", bench::VerdictOf(t.p99 <= kTargetMs),
                         "last frame written to the counter text set; n=" + std::to_string(t.count) + ", max " +
                             bench::Fixed(t.max, 2)});
-    bench::PrintResult({"refresh", name + ": frame to repaint", bench::Fixed(p.median, 2), bench::Fixed(p.p99, 2),
-                        "ms", "p99 <= 16 ms", bench::VerdictOf(p.p99 <= kTargetMs),
+    bench::PrintResult({"refresh", name + ": frame to repaint", bench::Fixed(p.median, 2), bench::Fixed(p.p99, 2), "ms",
+                        "p99 <= 16 ms", bench::VerdictOf(p.p99 <= kTargetMs),
                         "to the counter line's paint event (offscreen); max " + bench::Fixed(p.max, 2)});
     const double refreshes = reps + 1.0;
-    bench::PrintResult({"refresh", name + ": dialog thread CPU per refresh",
-                        bench::Fixed(dialogCpu * 1000 / refreshes, 3), "-", "ms", "-", bench::Verdict::Info,
-                        bench::Fixed(paints.total() / refreshes, 1) + " paint events per refresh; most painted: " +
-                            paints.Top(10)});
+    bench::PrintResult(
+        {"refresh", name + ": dialog thread CPU per refresh", bench::Fixed(dialogCpu * 1000 / refreshes, 3), "-", "ms",
+         "-", bench::Verdict::Info,
+         bench::Fixed(paints.total() / refreshes, 1) + " paint events per refresh; most painted: " + paints.Top(10)});
 }
 
 }  // namespace

@@ -159,8 +159,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int haltenFrames = bench::IntArgument(argc, argv, "--halten-frames", 200);
     const int kugooFrames = bench::IntArgument(argc, argv, "--kugoo-frames", 400);
-    std::printf("== simulator pacing (%d Halten RS, %d Kugoo M intervals per variant)\n%s\n", haltenFrames,
-                kugooFrames, bench::MachineLine().c_str());
+    std::printf("== simulator pacing (%d Halten RS, %d Kugoo M intervals per variant)\n%s\n", haltenFrames, kugooFrames,
+                bench::MachineLine().c_str());
     const Case halten{protocols::kHaltenRs, 1200};
     const Case kugoo{protocols::kKugooM, 9600};
     LinkLevel(halten, haltenFrames);

@@ -89,10 +89,10 @@ void Offscreen(int reps) {
         startup.push_back(ms);
     }
     const bench::Summary s = bench::Summarise(startup);
-    bench::PrintResult({"startup", "offscreen: start to first paint", bench::Fixed(s.median, 1), bench::Fixed(s.p99, 1),
-                        "ms", "<= 300 ms", bench::VerdictOf(s.p99 <= kTargetMs),
-                        "same start-up as the tool, in a child; n=" + std::to_string(s.count) + ", first " +
-                            bench::Fixed(first, 1)});
+    bench::PrintResult(
+        {"startup", "offscreen: start to first paint", bench::Fixed(s.median, 1), bench::Fixed(s.p99, 1), "ms",
+         "<= 300 ms", bench::VerdictOf(s.p99 <= kTargetMs),
+         "same start-up as the tool, in a child; n=" + std::to_string(s.count) + ", first " + bench::Fixed(first, 1)});
     bench::PrintResult({"startup", "offscreen: RSS at first paint", bench::Fixed(bench::Summarise(rss).median, 1),
                         bench::Fixed(bench::Summarise(rss).max, 1), "MiB", "-", bench::Verdict::Info, ""});
 }
@@ -110,8 +110,7 @@ void OnX(int reps) {
     for (int i = 0; i < reps; ++i) {
         display->Drain();
         const Clock::time_point t0 = Clock::now();
-        bench::ChildProcess tool(
-            {{ZONTER_BINARY}, {"DISPLAY=" + display->name(), "QT_QPA_PLATFORM=xcb"}, true});
+        bench::ChildProcess tool({{ZONTER_BINARY}, {"DISPLAY=" + display->name(), "QT_QPA_PLATFORM=xcb"}, true});
         const auto mapped = display->WaitForMap(kBoundMs);
         if (mapped) rss.push_back(bench::ResidentKiB(tool.pid()) / 1024.0);
         tool.Signal(SIGTERM);

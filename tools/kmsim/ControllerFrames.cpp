@@ -105,9 +105,12 @@ void ControllerFrameSource::SetGearEcho(int position) {
 
 std::size_t ControllerFrameSource::FrameLength() const {
     switch (protocol_) {
-        case protocols::kHaltenRs: return kHaltenFrameLength;
-        case protocols::kKugooM: return kKugooFrameLength;
-        default: return kTestFrameLength;
+        case protocols::kHaltenRs:
+            return kHaltenFrameLength;
+        case protocols::kKugooM:
+            return kKugooFrameLength;
+        default:
+            return kTestFrameLength;
     }
 }
 

@@ -116,7 +116,8 @@ bool DisplayDecoder::TryFrame(std::vector<DisplayFrame>& out) {
     ++stats_.frames;
 
     if (protocol_ == protocols::kHaltenRs) {
-        frame.settings = DecodeHaltenDisplay(std::span<const std::uint8_t, kHaltenDisplayLength>(frame.bytes.data(), kHaltenDisplayLength));
+        frame.settings = DecodeHaltenDisplay(
+            std::span<const std::uint8_t, kHaltenDisplayLength>(frame.bytes.data(), kHaltenDisplayLength));
         const auto counter = static_cast<std::uint8_t>(*frame.settings.counter);
         if (!lastCounter_) {
             frame.step = CounterStep::First;
@@ -133,7 +134,8 @@ bool DisplayDecoder::TryFrame(std::vector<DisplayFrame>& out) {
         }
         lastCounter_ = counter;
     } else {
-        frame.settings = DecodeKugooDisplay(std::span<const std::uint8_t, kKugooDisplayLength>(frame.bytes.data(), kKugooDisplayLength));
+        frame.settings = DecodeKugooDisplay(
+            std::span<const std::uint8_t, kKugooDisplayLength>(frame.bytes.data(), kKugooDisplayLength));
     }
     last_ = frame.settings;
     out.push_back(std::move(frame));

@@ -27,9 +27,7 @@ std::vector<std::uint8_t> GarbageBytes(std::uint64_t seed, std::uint64_t frameNu
     return junk;
 }
 
-std::size_t DroppedByteIndex(std::size_t frameLength) {
-    return frameLength / 2;
-}
+std::size_t DroppedByteIndex(std::size_t frameLength) { return frameLength / 2; }
 
 LineSlot ComposeSlot(const std::vector<std::uint8_t>& frame, std::uint64_t frameNumber, const LineFaults& faults,
                      std::uint64_t seed, std::optional<std::uint8_t> sync) {

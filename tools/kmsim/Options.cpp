@@ -28,9 +28,7 @@ std::optional<protocols::ProtocolIndex> ProtocolNamed(std::string_view name) {
 
 }  // namespace
 
-int DefaultIntervalMs(protocols::ProtocolIndex protocol) {
-    return protocol == protocols::kKugooM ? 50 : 100;
-}
+int DefaultIntervalMs(protocols::ProtocolIndex protocol) { return protocol == protocols::kKugooM ? 50 : 100; }
 
 ParsedOptions ParseOptions(std::span<const std::string_view> args) {
     Options o;

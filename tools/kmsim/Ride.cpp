@@ -35,7 +35,7 @@ RideSample RideAt(std::uint64_t seed, double seconds) {
     const double u = seconds - cycles * kRideCycleSeconds;
     const std::uint64_t draw = MixBits(seed, static_cast<std::uint64_t>(cycles));
 
-    const double top = 150.0 + static_cast<double>(draw % 181);             // 15.0 .. 33.0 km/h
+    const double top = 150.0 + static_cast<double>(draw % 181);              // 15.0 .. 33.0 km/h
     const double peakPower = 70.0 + static_cast<double>((draw >> 16) % 31);  // 70 .. 100 %
 
     double speed = 0.0;

@@ -336,7 +336,8 @@ void Simulator::ReadDisplay() {
         const ssize_t k = ::read(pty_->masterFd(), buffer, sizeof buffer);
         if (k < 0 && errno == EINTR) continue;
         if (k <= 0) return;
-        for (const DisplayFrame& frame : decoder_.Feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(k)))) {
+        for (const DisplayFrame& frame :
+             decoder_.Feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(k)))) {
             Log(DisplayFrameLogLine(frame));
             if (frame.checksumOk && frame.settings.gearPosition >= 0) frames_.SetGearEcho(frame.settings.gearPosition);
         }

@@ -11,7 +11,7 @@ class Event;
 namespace kmsim {
 
 // Exit codes of the simulator.
-inline constexpr int kExitDone = 0;       // ended by a limit, a hang-up or a signal
+inline constexpr int kExitDone = 0;  // ended by a limit, a hang-up or a signal
 inline constexpr int kExitSetupFailed = 1;
 
 // Plays the controller on a new pseudo-terminal registered as COM<n> until

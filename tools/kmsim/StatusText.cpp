@@ -20,11 +20,16 @@ std::string GearText(const DisplaySettings& s) {
 
 std::string_view StepText(CounterStep step) {
     switch (step) {
-        case CounterStep::First: return "first";
-        case CounterStep::Next: return "next";
-        case CounterStep::Repeat: return "repeat";
-        case CounterStep::Gap: return "gap";
-        case CounterStep::None: break;
+        case CounterStep::First:
+            return "first";
+        case CounterStep::Next:
+            return "next";
+        case CounterStep::Repeat:
+            return "repeat";
+        case CounterStep::Gap:
+            return "gap";
+        case CounterStep::None:
+            break;
     }
     return "";
 }
@@ -33,9 +38,12 @@ std::string_view StepText(CounterStep step) {
 
 std::string_view ProtocolName(protocols::ProtocolIndex protocol) {
     switch (protocol) {
-        case protocols::kHaltenRs: return "halten";
-        case protocols::kKugooM: return "kugoo";
-        default: return "test";
+        case protocols::kHaltenRs:
+            return "halten";
+        case protocols::kKugooM:
+            return "kugoo";
+        default:
+            return "test";
     }
 }
 
@@ -47,8 +55,9 @@ std::string HexLine(std::span<const std::uint8_t> bytes) {
 
 std::string SettingsText(const DisplaySettings& s) {
     std::string text = "gear=" + GearText(s) + " zero-start=" + std::to_string(Flag(s.zeroStart)) +
-                       " cruise=" + std::to_string(Flag(s.cruise)) + " soft-start=" + std::to_string(Flag(s.softStart)) +
-                       " max-speed=" + std::to_string(s.maxSpeed) + " ebs=" + std::to_string(s.ebs);
+                       " cruise=" + std::to_string(Flag(s.cruise)) +
+                       " soft-start=" + std::to_string(Flag(s.softStart)) + " max-speed=" + std::to_string(s.maxSpeed) +
+                       " ebs=" + std::to_string(s.ebs);
     if (s.maxPower) text += " max-power=" + std::to_string(*s.maxPower);
     if (s.throttle) text += " throttle=" + std::to_string(*s.throttle);
     return text;
@@ -71,11 +80,16 @@ std::string LineStateText(const StatusSnapshot& s) {
     const std::string speeds = "line " + (s.lineSpeed > 0 ? std::to_string(s.lineSpeed) : std::string("?")) +
                                " bit/s, controller " + std::to_string(s.controllerSpeed) + " bit/s";
     switch (s.state) {
-        case LineState::Frames: return "sending at " + std::to_string(s.controllerSpeed) + " bit/s";
-        case LineState::Filler: return speeds + ": sending 0xFF filler";
-        case LineState::Mute: return speeds + ": sending nothing";
-        case LineState::PortClosed: return "port closed by the reader: sending nothing";
-        case LineState::Silenced: return "silent (frame limit of --silence-after reached)";
+        case LineState::Frames:
+            return "sending at " + std::to_string(s.controllerSpeed) + " bit/s";
+        case LineState::Filler:
+            return speeds + ": sending 0xFF filler";
+        case LineState::Mute:
+            return speeds + ": sending nothing";
+        case LineState::PortClosed:
+            return "port closed by the reader: sending nothing";
+        case LineState::Silenced:
+            return "silent (frame limit of --silence-after reached)";
     }
     return "";
 }
@@ -92,21 +106,20 @@ std::string StatusLine(const StatusSnapshot& s) {
     const DisplaySettings& st = *s.settings;
     line += " | gear " + GearText(st) + ", max speed " + std::to_string(st.maxSpeed);
     if (st.maxPower) line += ", max power " + std::to_string(*st.maxPower);
-    line += ", EBS " + std::to_string(st.ebs) + ", zero start " + OnOff(st.zeroStart) + ", cruise " +
-            OnOff(st.cruise) + ", soft start " + OnOff(st.softStart);
+    line += ", EBS " + std::to_string(st.ebs) + ", zero start " + OnOff(st.zeroStart) + ", cruise " + OnOff(st.cruise) +
+            ", soft start " + OnOff(st.softStart);
     if (st.throttle) line += ", throttle " + std::to_string(*st.throttle);
     return line;
 }
 
 std::string SummaryLine(const StatusSnapshot& s) {
     const DisplayStats& d = s.display;
-    std::string line = "summary protocol=" + std::string(ProtocolName(s.protocol)) + " port=COM" +
-                       std::to_string(s.port) + " frames-sent=" + std::to_string(s.framesSent) +
-                       " display-frames=" + std::to_string(d.frames) +
-                       " checksum-errors=" + std::to_string(d.checksumErrors) +
-                       " counter-gaps=" + std::to_string(d.counterGaps) +
-                       " missed-frames=" + std::to_string(d.missedFrames) + " repeats=" + std::to_string(d.repeats) +
-                       " skipped-bytes=" + std::to_string(d.skippedBytes);
+    std::string line =
+        "summary protocol=" + std::string(ProtocolName(s.protocol)) + " port=COM" + std::to_string(s.port) +
+        " frames-sent=" + std::to_string(s.framesSent) + " display-frames=" + std::to_string(d.frames) +
+        " checksum-errors=" + std::to_string(d.checksumErrors) + " counter-gaps=" + std::to_string(d.counterGaps) +
+        " missed-frames=" + std::to_string(d.missedFrames) + " repeats=" + std::to_string(d.repeats) +
+        " skipped-bytes=" + std::to_string(d.skippedBytes);
     return line + " " + (s.settings ? SettingsText(*s.settings) : std::string("settings=none"));
 }
 

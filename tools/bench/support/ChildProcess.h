@@ -14,10 +14,10 @@ namespace bench {
 class ChildProcess {
 public:
     struct Setup {
-        std::vector<std::string> argv;    // argv[0] is the program's path
-        std::vector<std::string> env;     // NAME=value added to (or replacing) ours
-        bool silenceStderr = false;       // stderr to /dev/null
-        int passFd = -1;                  // an fd of ours handed to the child as fd 3
+        std::vector<std::string> argv;  // argv[0] is the program's path
+        std::vector<std::string> env;   // NAME=value added to (or replacing) ours
+        bool silenceStderr = false;     // stderr to /dev/null
+        int passFd = -1;                // an fd of ours handed to the child as fd 3
     };
 
     struct Exit {
