@@ -2,4 +2,4 @@
 
 #include "res/DialogTemplates.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : DialogBase(res::AboutDialogTemplate(), parent) {}
+CAboutDlg::CAboutDlg(platform::ui::DialogBase* parent) : DialogBase(res::AboutDialogTemplate(), parent) {}

@@ -5,5 +5,5 @@
 // The About box: the application icon and one line about the program.
 class CAboutDlg : public platform::ui::DialogBase {
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(platform::ui::DialogBase* parent = nullptr);
 };

@@ -7,7 +7,7 @@
 // workers keep running.
 class CDskor : public platform::ui::DialogBase {
 public:
-    explicit CDskor(QWidget* parent = nullptr);
+    explicit CDskor(platform::ui::DialogBase* parent = nullptr);
 
     int m_speed = 0;
 

@@ -1,9 +1,7 @@
 #include "ui/ZonterDlg.h"
 
-#include <QPushButton>
-#include <QSlider>
-
 #include "link/LinkState.h"
+#include "res/AppIcon.h"
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -16,6 +14,9 @@ namespace {
 // How long a worker waits for the window to handle a refresh before it
 // goes on; a stop ends the wait at once in any case.
 constexpr int kRefreshBoundMs = 5000;
+
+// The four byte boxes show their hex bytes in a fixed-pitch font.
+constexpr platform::ui::Font kByteBoxFont{"Courier New", 12, true};
 
 // The message map: notification, control, handler.
 struct MessageMapEntry {
@@ -46,8 +47,7 @@ const MessageMapEntry kMessageMap[] = {
 
 }  // namespace
 
-CZonterDlg::CZonterDlg(QWidget* parent)
-    : DialogBase(res::MainDialogTemplate(), parent), m_appIcon(QStringLiteral(":/zonter.png")) {
+CZonterDlg::CZonterDlg(platform::ui::DialogBase* parent) : DialogBase(res::MainDialogTemplate(), parent) {
     for (const MessageMapEntry& e : kMessageMap) {
         if (e.handler) {
             OnNotify(e.notification, e.id, [this, h = e.handler](int) { (this->*h)(); });
@@ -63,8 +63,8 @@ void CZonterDlg::DoDataExchange(DataExchange& dx) {
     dx.Int(IDC_PORT, m_portNumber);
     dx.Text(IDC_RAW_IN, m_rawText);
     dx.Text(IDC_DECODED, m_decodedText);
-    m_readOnceButton = qobject_cast<QPushButton*>(Control(IDC_READ_ONCE));
-    m_readAutoButton = qobject_cast<QPushButton*>(Control(IDC_READ_AUTO));
+    dx.Control(IDC_READ_ONCE, m_readOnceButton);
+    dx.Control(IDC_READ_AUTO, m_readAutoButton);
     dx.Selection(IDC_DECODER, m_decoder);
     dx.Text(IDC_STATE, m_stateText);
     dx.Text(IDC_TEMPLATE, m_templateText);
@@ -85,28 +85,21 @@ void CZonterDlg::DoDataExchange(DataExchange& dx) {
     dx.Slider(IDC_MAXV, m_maxV);
     dx.Text(IDC_THROTTLE_VAL, m_throttleText);
     dx.Text(IDC_MAXV_VAL, m_maxVText);
-    m_captureButton = qobject_cast<QPushButton*>(Control(IDC_CAPTURE));
+    dx.Control(IDC_CAPTURE, m_captureButton);
 }
 
 bool CZonterDlg::OnInitDialog() {
     // Slider ranges: gear 0..7, throttle 0..1100, the other two 0..100.
     // Set before the first push so that every default lies in range.
-    if (auto* s = qobject_cast<QSlider*>(Control(IDC_GEAR))) s->setRange(0, 7);
-    if (auto* s = qobject_cast<QSlider*>(Control(IDC_THROTTLE))) s->setRange(0, 1100);
-    if (auto* s = qobject_cast<QSlider*>(Control(IDC_MAXP))) s->setRange(0, 100);
-    if (auto* s = qobject_cast<QSlider*>(Control(IDC_MAXV))) s->setRange(0, 100);
+    SetSliderRange(IDC_GEAR, 0, 7);
+    SetSliderRange(IDC_THROTTLE, 0, 1100);
+    SetSliderRange(IDC_MAXP, 0, 100);
+    SetSliderRange(IDC_MAXV, 0, 100);
 
     DialogBase::OnInitDialog();
     EditWindowMenu();
-    setWindowIcon(m_appIcon);
-
-    m_monoFont = QFont(QStringLiteral("Courier New"));
-    m_monoFont.setStyleHint(QFont::TypeWriter);
-    m_monoFont.setFixedPitch(true);
-    m_monoFont.setPixelSize(12);
-    for (int id : {IDC_RAW_IN, IDC_DECODED, IDC_TEMPLATE, IDC_OUT}) {
-        if (QWidget* w = Control(id)) w->setFont(m_monoFont);
-    }
+    SetIcon(res::AppIconPng());
+    for (int id : {IDC_RAW_IN, IDC_DECODED, IDC_TEMPLATE, IDC_OUT}) SetControlFont(id, kByteBoxFont);
 
     linkcore::CreateSyncObjects(this);
     return true;
@@ -114,14 +107,11 @@ bool CZonterDlg::OnInitDialog() {
 
 void CZonterDlg::EditWindowMenu() {
     AppendMenuSeparator();
-    AppendMenuItem(QString::fromUtf8(res::kAboutItem), CMD_ABOUT);
-    AppendMenuItem(QString::fromUtf8(res::kLineSpeedItem), CMD_LINE_SPEED);
+    AppendMenuItem(res::kAboutItem, CMD_ABOUT);
+    AppendMenuItem(res::kLineSpeedItem, CMD_LINE_SPEED);
 }
 
-void CZonterDlg::done(int result) {
-    DialogBase::done(result);
-    DestroyWindow();
-}
+void CZonterDlg::OnDestroy() { DestroyWindow(); }
 
 bool CZonterDlg::DestroyWindow() {
     if (m_destroyed) return true;
@@ -135,18 +125,14 @@ bool CZonterDlg::Refresh(unsigned code, const platform::Event& stop) {
 }
 
 void CZonterDlg::CaptureEnded(const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            if (!linkcore::Link().portOpen.load()) return;
-            if (m_captureButton) m_captureButton->setEnabled(true);
-            if (!text.isEmpty()) {
-                UpdateData(true);
-                m_stateText = text;
-                UpdateData(false);
-                if (QWidget* state = Control(IDC_STATE)) state->setToolTip(text);
-            }
-        },
-        Qt::QueuedConnection);
+    PostToDialog([this, message] {
+        if (!linkcore::Link().portOpen.load()) return;
+        m_captureButton.EnableWindow(true);
+        if (!message.empty()) {
+            UpdateData(true);
+            m_stateText = message;
+            UpdateData(false);
+            SetToolTip(IDC_STATE, message);
+        }
+    });
 }

@@ -1,6 +1,4 @@
 // Connect and Disconnect: the port commands of the main dialog.
-#include <QPushButton>
-
 #include "link/Connection.h"
 #include "link/LinkState.h"
 #include "platform/PortNames.h"
@@ -11,25 +9,24 @@ namespace {
 
 // The state line's tooltip says what COMn stood for, and how to get at a
 // port that the user may not open.
-QString ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber) {
-    const QString com = QString::fromStdString(platform::ComName(static_cast<unsigned>(portNumber)));
+std::string ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber) {
+    const std::string com = platform::ComName(static_cast<unsigned>(portNumber));
     if (outcome.device.empty()) {
-        return QStringLiteral("%1 не найден: нет ни ссылки %1 в %2, ни последовательного порта с этим номером")
-            .arg(com, QString::fromStdString(platform::PortDirectory()));
+        return com + " не найден: нет ни ссылки " + com + " в " + platform::PortDirectory() +
+               ", ни последовательного порта с этим номером";
     }
-    const QString device = QString::fromStdString(outcome.device);
+    const std::string named = com + " = " + outcome.device;
     switch (outcome.error) {
         case platform::OpenError::None:
-            return QStringLiteral("%1 = %2").arg(com, device);
+            return named;
         case platform::OpenError::AccessDenied:
-            return QStringLiteral(
-                       "%1 = %2: нет прав. Добавьте пользователя в группу dialout "
-                       "(sudo usermod -aG dialout $USER) и войдите в систему заново.")
-                .arg(com, device);
+            return named +
+                   ": нет прав. Добавьте пользователя в группу dialout "
+                   "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
         case platform::OpenError::Busy:
-            return QStringLiteral("%1 = %2: порт занят другой программой").arg(com, device);
+            return named + ": порт занят другой программой";
         default:
-            return QStringLiteral("%1 = %2: порт не открывается").arg(com, device);
+            return named + ": порт не открывается";
     }
 }
 
@@ -38,12 +35,12 @@ QString ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber) {
 void CZonterDlg::OnConnectClicked() {
     UpdateData(true);
     const linkcore::ConnectOutcome outcome = linkcore::Connect(m_portNumber, m_decoder);
-    m_stateText = QString::fromStdString(outcome.stateText);
-    if (QWidget* state = Control(IDC_STATE)) state->setToolTip(ConnectHint(outcome, m_portNumber));
+    m_stateText = outcome.stateText;
+    SetToolTip(IDC_STATE, ConnectHint(outcome, m_portNumber));
     if (outcome.opened) {
-        m_readOnceButton->setEnabled(true);
-        m_readAutoButton->setEnabled(true);
-        m_captureButton->setEnabled(true);
+        m_readOnceButton.EnableWindow(true);
+        m_readAutoButton.EnableWindow(true);
+        m_captureButton.EnableWindow(true);
     }
     UpdateData(false);
 }
@@ -52,9 +49,9 @@ void CZonterDlg::OnDisconnectClicked() {
     UpdateData(true);
     linkcore::Disconnect();
     m_stateText.clear();
-    if (QWidget* state = Control(IDC_STATE)) state->setToolTip(QString());
-    m_readOnceButton->setEnabled(false);
-    m_readAutoButton->setEnabled(false);
-    m_captureButton->setEnabled(false);
+    SetToolTip(IDC_STATE, {});
+    m_readOnceButton.EnableWindow(false);
+    m_readAutoButton.EnableWindow(false);
+    m_captureButton.EnableWindow(false);
     UpdateData(false);
 }

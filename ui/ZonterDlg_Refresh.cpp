@@ -1,14 +1,12 @@
 // The display refresh: system commands from the window menu and the
 // refresh requests of the workers.
-#include <QPushButton>
-
 #include <array>
 
 #include "link/LinkState.h"
+#include "platform/ui/FormatText.h"
 #include "protocols/Catalogue.h"
 #include "protocols/FrameText.h"
-#include "protocols/HaltenRs.h"
-#include "protocols/KugooM.h"
+#include "protocols/RxLines.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/AboutDlg.h"
@@ -18,8 +16,6 @@
 namespace {
 
 constexpr unsigned kAboutMask = 0xFFF0;
-
-QString Hex(std::span<const std::uint8_t> bytes) { return QString::fromStdString(protocols::HexBytes(bytes)); }
 
 }  // namespace
 
@@ -50,7 +46,7 @@ void CZonterDlg::ShowOutFrame() {
     if (copied) {
         // As many bytes as the selected decoder sends; none for the others.
         const std::size_t n = protocols::Protocol(m_decoder).txFrameLength;
-        m_outText = Hex(std::span<const std::uint8_t>(copy.data(), n));
+        m_outText = protocols::HexBytes(std::span<const std::uint8_t>(copy.data(), n));
     }
     UpdateData(false);
 }
@@ -73,39 +69,25 @@ void CZonterDlg::ShowRxFrame() {
         status = s.linkStatus.load();
     }
 
-    const std::span<const std::uint8_t> rxBytes(rx);
-    switch (m_decoder) {
-        case protocols::kTest:
-            m_rawText = Hex(rxBytes.first(15));
-            m_decodedText.clear();
-            break;
-        case protocols::kHaltenRs:
-            m_rawText = Hex(raw);
-            m_decodedText = Hex(rxBytes.first(14));
-            m_vt = protocols::HaltenVt(rx);
-            m_p = protocols::HaltenP(rx);
-            break;
-        case protocols::kKugooM:
-            // The frame shown last moves down one line.
-            m_decodedText = m_rawText;
-            m_rawText = Hex(rxBytes.first(protocols::Protocol(protocols::kKugooM).rxFrameLength));
-            m_vt = protocols::KugooVt(rx);
-            m_p = protocols::KugooP(rx);
-            break;
-        default:
-            break;
+    if (const auto lines = protocols::ShowRxLines(m_decoder, rx, raw, m_rawText)) {
+        m_rawText = lines->raw;
+        m_decodedText = lines->decoded;
+        if (lines->hasValues) {
+            m_vt = lines->vt;
+            m_p = lines->p;
+        }
     }
 
     if (status == linkcore::kStatusNothing) {
         m_counterText.clear();
     } else if (status == linkcore::kStatusTimeOut) {
-        m_counterText = QString::fromUtf8(res::kTimeOut);
-        m_captureButton->setEnabled(true);
+        m_counterText = res::kTimeOut;
+        m_captureButton.EnableWindow(true);
     } else if (status == linkcore::kStatusCaptureWritten) {
-        m_counterText = QString::fromUtf8(res::kCaptureWritten);
-        m_captureButton->setEnabled(true);
+        m_counterText = res::kCaptureWritten;
+        m_captureButton.EnableWindow(true);
     } else {
-        m_counterText = QString::asprintf("%i", status);
+        m_counterText = platform::ui::FormatText("%i", status);
     }
     UpdateData(false);
 }

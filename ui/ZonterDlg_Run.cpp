@@ -1,8 +1,7 @@
 // The run commands: single read, continuous read, capture, and the
 // display-simulation box.
-#include <QPushButton>
-
 #include "link/LinkState.h"
+#include "platform/ui/FormatText.h"
 #include "protocols/Catalogue.h"
 #include "protocols/Template.h"
 #include "ui/ZonterDlg.h"
@@ -18,14 +17,14 @@ constexpr int kTemplateMinLength = 30;
 void CZonterDlg::BuildTemplate() {
     const protocols::TemplateSettings settings{m_decoder, m_gear, m_zeroStart, m_cruise,  m_softStart,
                                                m_ebs,     m_maxV, m_maxP,      m_throttle};
-    if (auto text = protocols::BuildTemplate(settings)) m_templateText = QString::fromStdString(*text);
+    if (auto text = protocols::BuildTemplate(settings)) m_templateText = *text;
 }
 
 bool CZonterDlg::PrepareRun(RunKind kind) {
     UpdateData(true);
     if (!linkcore::Link().portOpen.load()) return false;
 
-    if (workers::StopForRun()) m_captureButton->setEnabled(true);
+    if (workers::StopForRun()) m_captureButton.EnableWindow(true);
 
     const protocols::ProtocolInfo& protocol = protocols::Protocol(m_decoder);
     if (kind != RunKind::SingleRead && protocol.autoReadAndCaptureStopOnly) return false;
@@ -40,7 +39,7 @@ bool CZonterDlg::PrepareRun(RunKind kind) {
             BuildTemplate();
             UpdateData(false);
         }
-        workers::StartSimulator(m_templateText.toStdString(), m_decoder);
+        workers::StartSimulator(m_templateText, m_decoder);
     }
     return true;
 }
@@ -56,7 +55,7 @@ void CZonterDlg::OnReadAutoClicked() {
 void CZonterDlg::OnCaptureClicked() {
     if (!PrepareRun(RunKind::Capture)) return;
     workers::StartCapture();
-    m_captureButton->setEnabled(false);
+    m_captureButton.EnableWindow(false);
 }
 
 void CZonterDlg::OnSimulateClicked() {
@@ -65,6 +64,6 @@ void CZonterDlg::OnSimulateClicked() {
     if (m_simulate) return;
     linkcore::Link().stopSimulator->Set();
     m_throttle = 0;
-    m_throttleText = QStringLiteral("0");
+    m_throttleText = platform::ui::FormatText("%i", m_throttle);
     UpdateData(false);
 }

@@ -1,6 +1,7 @@
 // The setting controls: each shows its value and patches the frame being
 // sent (or the gear code) under outLock.
 #include "link/LinkState.h"
+#include "platform/ui/FormatText.h"
 #include "protocols/GearCodes.h"
 #include "protocols/Patches.h"
 #include "res/Strings.h"
@@ -40,14 +41,14 @@ void CZonterDlg::OnPortSpin(int delta) {
 void CZonterDlg::OnGearDraw() {
     UpdateData(true);
     const std::uint8_t code = protocols::GearCodeForPosition(m_gear);
-    m_gearCodeText = QString::asprintf("%X", code);
+    m_gearCodeText = platform::ui::FormatText("%X", code);
     PatchOutFrame([code](linkcore::LinkState& s) { s.gearCode = code; });
     UpdateData(false);
 }
 
 void CZonterDlg::OnMaxPDraw() {
     UpdateData(true);
-    m_maxPText = QString::asprintf("%i", m_maxP);
+    m_maxPText = platform::ui::FormatText("%i", m_maxP);
     PatchOutFrame(
         [v = m_maxP](linkcore::LinkState& s) { protocols::PatchMaxP(s.activeProtocol.load(), s.outFrame, v); });
     UpdateData(false);
@@ -55,7 +56,7 @@ void CZonterDlg::OnMaxPDraw() {
 
 void CZonterDlg::OnThrottleDraw() {
     UpdateData(true);
-    m_throttleText = QString::asprintf("%i", m_throttle);
+    m_throttleText = platform::ui::FormatText("%i", m_throttle);
     PatchOutFrame(
         [v = m_throttle](linkcore::LinkState& s) { protocols::PatchThrottle(s.activeProtocol.load(), s.outFrame, v); });
     UpdateData(false);
@@ -63,7 +64,7 @@ void CZonterDlg::OnThrottleDraw() {
 
 void CZonterDlg::OnMaxVDraw() {
     UpdateData(true);
-    m_maxVText = QString::asprintf("%i", m_maxV);
+    m_maxVText = platform::ui::FormatText("%i", m_maxV);
     PatchOutFrame(
         [v = m_maxV](linkcore::LinkState& s) { protocols::PatchMaxV(s.activeProtocol.load(), s.outFrame, v); });
     UpdateData(false);
@@ -101,7 +102,7 @@ void CZonterDlg::OnEbsSpin(int delta) {
 void CZonterDlg::OnCounterClicked() {
     UpdateData(true);
     const int status = linkcore::Link().linkStatus.load();
-    m_counterText = QString::asprintf("%i ", status);
-    if (status == linkcore::kStatusTimeOut) m_counterText += QString::fromUtf8(res::kCounterTimeOutSuffix);
+    m_counterText = platform::ui::FormatText("%i ", status);
+    if (status == linkcore::kStatusTimeOut) m_counterText += res::kCounterTimeOutSuffix;
     UpdateData(false);
 }

@@ -1,27 +1,29 @@
-#include "platform/ui/DialogBase.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QSlider>
+#include "platform/ui/DataExchange.h"
 
 #include <string_view>
 
 #include "platform/IntegerScan.h"
-#include "platform/ui/ControlText.h"
+#include "platform/ui/DialogBase.h"
 
 namespace platform::ui {
 
+void DialogControl::EnableWindow(bool enable) const {
+    if (dialog_) dialog_->EnableControl(id_, enable);
+}
+
+bool DialogControl::IsWindowEnabled() const { return dialog_ && dialog_->IsControlEnabled(id_); }
+
+bool DataExchange::Skip(int id) const { return failed_ || !dialog_.HasControl(id); }
+
 void DataExchange::Int(int id, int& value) {
-    QWidget* control = failed_ ? nullptr : dialog_.Control(id);
-    if (!control) return;
+    if (Skip(id)) return;
+    DialogWindow& window = dialog_.Window();
     if (!saving_) {
-        SetControlText(control, QString::number(value));
+        window.SetText(id, std::to_string(value));
         return;
     }
-    const QByteArray text = ControlText(control).toUtf8();
     int scanned = 0;
-    if (!platform::ScanDialogInteger(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                                     scanned)) {
+    if (!platform::ScanDialogInteger(window.Text(id), scanned)) {
         failed_ = true;
         failedId_ = id;
         dialog_.ShowIntegerError(id);
@@ -30,65 +32,45 @@ void DataExchange::Int(int id, int& value) {
     value = scanned;
 }
 
-void DataExchange::Text(int id, QString& value) {
-    QWidget* control = failed_ ? nullptr : dialog_.Control(id);
-    if (!control) return;
+void DataExchange::Text(int id, std::string& value) {
+    if (Skip(id)) return;
     if (saving_)
-        value = ControlText(control);
+        value = dialog_.Window().Text(id);
     else
-        SetControlText(control, value);
+        dialog_.Window().SetText(id, value);
 }
 
 void DataExchange::Check(int id, int& value) {
-    auto* box = failed_ ? nullptr : dialog_.ControlAs<QCheckBox>(id);
-    if (!box) return;
+    if (Skip(id)) return;
     if (saving_) {
-        switch (box->checkState()) {
-            case Qt::Unchecked:
-                value = 0;
-                break;
-            case Qt::Checked:
-                value = 1;
-                break;
-            case Qt::PartiallyChecked:
-                value = 2;
-                break;
-        }
+        value = dialog_.Window().Check(id);
         return;
     }
-    const int state = (value < 0 || value > 2) ? 0 : value;
-    if (state == 2) {
-        box->setCheckState(Qt::PartiallyChecked);  // turns the box three-state
-    } else {
-        box->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
-        box->setTristate(false);
-    }
+    dialog_.Window().SetCheck(id, (value < 0 || value > 2) ? 0 : value);
 }
 
 void DataExchange::Selection(int id, int& index) {
-    auto* combo = failed_ ? nullptr : dialog_.ControlAs<QComboBox>(id);
-    if (!combo) return;
+    if (Skip(id)) return;
+    DialogWindow& window = dialog_.Window();
     if (saving_) {
-        index = combo->currentIndex();
+        index = window.Selection(id);
         return;
     }
-    const int selected = (index >= 0 && index < combo->count()) ? index : -1;
-    combo->setCurrentIndex(selected);
-    // Selecting also puts the item's text into the edit field, even when the
-    // index did not change.
-    if (combo->isEditable()) {
-        const QString text = selected >= 0 ? combo->itemText(selected) : QString();
-        if (combo->currentText() != text) combo->setEditText(text);
-    }
+    window.SetSelection(id, (index >= 0 && index < window.ItemCount(id)) ? index : -1);
 }
 
 void DataExchange::Slider(int id, int& position) {
-    auto* slider = failed_ ? nullptr : dialog_.ControlAs<QSlider>(id);
-    if (!slider) return;
+    if (Skip(id)) return;
     if (saving_)
-        position = slider->value();
+        position = dialog_.Window().SliderPos(id);
     else
-        slider->setValue(position);  // a move schedules the slider's Draw
+        dialog_.Window().SetSliderPos(id, position);  // a move schedules the slider's Draw
+}
+
+void DataExchange::Control(int id, DialogControl& control) {
+    if (Skip(id)) return;
+    control.dialog_ = &dialog_;
+    control.id_ = id;
 }
 
 }  // namespace platform::ui

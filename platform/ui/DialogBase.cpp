@@ -1,17 +1,8 @@
 #include "platform/ui/DialogBase.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
-#include <QSlider>
-#include <QThread>
+#include <utility>
 
 #include "platform/Event.h"
-#include "platform/ui/SysCommandEvent.h"
 
 namespace platform::ui {
 
@@ -20,25 +11,65 @@ namespace {
 // An unbounded wait is made of bounded slices of this length.
 constexpr int kWaitSliceMs = 1000;
 
-bool IsEnterKey(const QKeyEvent* e) {
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    const bool plain =
-        e->modifiers() == Qt::NoModifier || (e->modifiers() == Qt::KeypadModifier && e->key() == Qt::Key_Enter);
-    return enter && plain;
-}
+constexpr const char* kIntegerErrorName = "IDP_PARSE_INT";
+constexpr const char* kIntegerErrorText = "Введите целое число.";
+
+// What a thread waiting on a system command shares with the dialog: the
+// completion event outlives both the request and a waiter that gave up.
+struct SysCommandCompletion {
+    platform::Event done;
+    std::atomic<bool> handled{false};
+};
+
+// A queued system command. However the posted task ends -- run, or
+// dropped with its window -- the last copy going sets `done`, so the
+// waiter never hangs; `handled` tells the two apart.
+class SysCommandTicket {
+public:
+    SysCommandTicket(std::shared_ptr<SysCommandCompletion> completion, std::shared_ptr<std::atomic<int>> pending)
+        : completion_(std::move(completion)), pending_(std::move(pending)) {
+        pending_->fetch_add(1);
+    }
+    ~SysCommandTicket() {
+        pending_->fetch_sub(1);
+        completion_->done.Set();
+    }
+    SysCommandTicket(const SysCommandTicket&) = delete;
+    SysCommandTicket& operator=(const SysCommandTicket&) = delete;
+
+    void MarkHandled() { completion_->handled.store(true); }
+
+private:
+    std::shared_ptr<SysCommandCompletion> completion_;
+    std::shared_ptr<std::atomic<int>> pending_;
+};
 
 }  // namespace
 
-DialogBase::DialogBase(const platform::DialogTemplate& tmpl, QWidget* parent)
-    : QDialog(parent), tmpl_(tmpl), pendingCommands_(std::make_shared<std::atomic<int>>(0)) {
-    Build();
+DialogBase::DialogBase(const DialogTemplate& tmpl, DialogBase* parent)
+    : tmpl_(tmpl),
+      pendingCommands_(std::make_shared<std::atomic<int>>(0)),
+      alive_(std::make_shared<bool>(true)),
+      window_(CurrentWindowSystem().CreateDialogWindow(*this, tmpl, parent ? parent->window_.get() : nullptr)) {}
+
+// The window goes first: tasks still queued for it are dropped unrun, and
+// dropping a system command's task releases its waiter.
+DialogBase::~DialogBase() {
+    *alive_ = false;
+    window_.reset();
 }
 
-// Requests still queued are dropped with the dialog; dropping sets their
-// completion events, so no waiter hangs.
-DialogBase::~DialogBase() = default;
+int DialogBase::DoModal() { return window_->RunModal(); }
 
-int DialogBase::DoModal() { return exec(); }
+void DialogBase::ShowModeless() { window_->ShowModeless(); }
+
+bool DialogBase::IsVisible() const { return window_->Visible(); }
+
+int DialogBase::Result() const { return window_->Result(); }
+
+void DialogBase::EndDialog(int result) { window_->End(result); }
+
+std::string DialogBase::Title() const { return window_->Title(); }
 
 bool DialogBase::UpdateData(bool save) {
     ++exchangeDepth_;
@@ -53,36 +84,55 @@ bool DialogBase::UpdateData(bool save) {
     return !exchange.failed();
 }
 
-QWidget* DialogBase::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
+bool DialogBase::HasControl(int id) const { return window_->HasControl(id); }
+std::string DialogBase::GetDlgItemText(int id) const { return window_->Text(id); }
+void DialogBase::SetDlgItemText(int id, std::string_view text) { window_->SetText(id, text); }
+void DialogBase::EnableControl(int id, bool enable) { window_->Enable(id, enable); }
+bool DialogBase::IsControlEnabled(int id) const { return window_->Enabled(id); }
+void DialogBase::ShowControl(int id, bool show) { window_->Show(id, show); }
+bool DialogBase::IsControlShown(int id) const { return window_->Shown(id); }
+void DialogBase::SetSliderRange(int id, int low, int high) { window_->SetSliderRange(id, low, high); }
+void DialogBase::SetToolTip(int id, std::string_view text) { window_->SetToolTip(id, text); }
+void DialogBase::SetControlFont(int id, const Font& font) { window_->SetFont(id, font); }
+void DialogBase::SetIcon(std::span<const std::uint8_t> png) { window_->SetIcon(png); }
+
+void DialogBase::GotoDlgCtrl(int id) {
+    window_->SetFocus(id);
+    window_->SelectAllText(id);
 }
 
-void DialogBase::EnableControl(int id, bool enable) {
-    if (QWidget* control = Control(id)) control->setEnabled(enable);
-}
+void DialogBase::AppendMenuSeparator() { window_->AppendMenuSeparator(); }
 
-QRect DialogBase::MapDialogRect(int x, int y, int w, int h) const { return units_.Map(x, y, w, h); }
+void DialogBase::AppendMenuItem(std::string_view text, unsigned sysCommand) {
+    window_->AppendMenuItem(text, sysCommand);
+}
 
 bool DialogBase::SendSysCommand(unsigned code, const platform::Event* stop, int boundMs) {
-    if (QThread::currentThread() == thread()) {
+    if (window_->OnDialogThread()) {
         OnSysCommand(code, 0);
         return true;
     }
     auto completion = std::make_shared<SysCommandCompletion>();
-    QCoreApplication::postEvent(this, new SysCommandEvent(code, completion, pendingCommands_));
+    auto ticket = std::make_shared<SysCommandTicket>(completion, pendingCommands_);
+    window_->Post([this, code, ticket = std::move(ticket)] {
+        OnSysCommand(code, 0);
+        ticket->MarkHandled();
+    });
 
     auto waitSlice = [&](int ms) {
         return stop ? platform::WaitAny({&completion->done, stop}, ms) : platform::WaitAny({&completion->done}, ms);
     };
     if (boundMs >= 0) {
-        waitSlice(boundMs);
+        // Either outcome is read from `handled` below.
+        static_cast<void>(waitSlice(boundMs));
     } else {
         while (waitSlice(kWaitSliceMs) < 0) {
         }
     }
     return completion->handled.load();
 }
+
+void DialogBase::PostToDialog(std::function<void()> task) { window_->Post(std::move(task)); }
 
 void DialogBase::Notify(Notification n, int id, int delta) {
     const auto it = handlers_.find({static_cast<int>(n), id});
@@ -97,7 +147,7 @@ void DialogBase::Notify(Notification n, int id, int delta) {
         OnCancel();
 }
 
-void DialogBase::Dispatch(Notification n, int id, int delta) {
+void DialogBase::WindowNotify(Notification n, int id, int delta) {
     if (exchangeDepth_ > 0) {
         // A slider drawn meanwhile is drawn again once the exchange is over.
         if (n == Notification::Draw) drawAfterExchange_.insert(id);
@@ -116,119 +166,50 @@ bool DialogBase::OnInitDialog() {
 }
 
 void DialogBase::OnOK() {
-    if (UpdateData(true)) EndDialog(QDialog::Accepted);
+    if (UpdateData(true)) EndDialog(kIdOk);
 }
 
-void DialogBase::OnCancel() { EndDialog(QDialog::Rejected); }
+void DialogBase::OnCancel() { EndDialog(kIdCancel); }
 
 void DialogBase::OnSysCommand(unsigned, long) {}
 
-void DialogBase::accept() { OnOK(); }
-
-void DialogBase::reject() { OnCancel(); }
-
-void DialogBase::EndDialog(int result) { done(result); }
-
-void DialogBase::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+bool DialogBase::WindowShown() {
+    bool focusFirst = false;
     if (!initialised_) {
         initialised_ = true;
-        if (OnInitDialog()) FocusFirstControl();
+        focusFirst = OnInitDialog();
     }
     // Every showing draws the sliders.
-    for (std::size_t i = 0; i < tmpl_.controls.size(); ++i) {
-        if (tmpl_.controls[i].kind == platform::ControlKind::Slider && tmpl_.controls[i].id != -1)
-            ScheduleDraw(tmpl_.controls[i].id);
+    for (const ControlTemplate& c : tmpl_.controls) {
+        if (c.kind == ControlKind::Slider && c.id != -1) ScheduleDraw(c.id);
     }
+    return focusFirst;
 }
+
+void DialogBase::WindowSliderMoved(int id) { ScheduleDraw(id); }
 
 void DialogBase::ScheduleDraw(int id) {
     // Drawing starts with the first showing; one Draw per slider waits at a
     // time, and it runs after whatever handler moved the slider has returned.
     if (!initialised_ || !drawPending_.insert(id).second) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, id] {
-            drawPending_.erase(id);
-            if (isVisible()) Dispatch(Notification::Draw, id, 0);
-        },
-        Qt::QueuedConnection);
-}
-
-bool DialogBase::event(QEvent* e) {
-    if (e->type() == SysCommandEvent::EventType()) {
-        auto* request = static_cast<SysCommandEvent*>(e);
-        OnSysCommand(request->Code(), 0);
-        request->MarkHandled();
-        return true;
-    }
-    if (e->type() == QEvent::WindowIconChange || e->type() == QEvent::ApplicationWindowIconChange) RefreshIcons();
-    return QDialog::event(e);
-}
-
-void DialogBase::PressEnter() {
-    // Enter presses the focused push button, else the default button, else
-    // issues IDOK.
-    if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused && focused->isVisible()) {
-        if (focused->isEnabled()) focused->click();
-        return;
-    }
-    for (std::size_t i = 0; i < tmpl_.controls.size(); ++i) {
-        if (tmpl_.controls[i].kind != platform::ControlKind::DefPushButton) continue;
-        auto* button = qobject_cast<QPushButton*>(templateOrder_[i]);
-        if (button && button->isVisible()) {
-            if (button->isEnabled()) button->click();
-            return;
-        }
-    }
-    Dispatch(Notification::Clicked, kIdOk, 0);
-}
-
-void DialogBase::keyPressEvent(QKeyEvent* e) {
-    if (IsEnterKey(e)) {
-        PressEnter();
-        return;
-    }
-    if (e->matches(QKeySequence::Cancel)) {
-        Dispatch(Notification::Clicked, kIdCancel, 0);
-        return;
-    }
-    e->ignore();
-}
-
-bool DialogBase::eventFilter(QObject* watched, QEvent* e) {
-    // An editable combo box keeps Enter and Esc to itself; in a dialog they
-    // belong to the dialog.
-    if (e->type() == QEvent::KeyPress && qobject_cast<QComboBox*>(watched) &&
-        static_cast<QWidget*>(watched)->window() == this) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (IsEnterKey(key) || key->matches(QKeySequence::Cancel)) {
-            keyPressEvent(key);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, e);
+    window_->Post([this, id] {
+        drawPending_.erase(id);
+        if (window_->Visible()) WindowNotify(Notification::Draw, id, 0);
+    });
 }
 
 void DialogBase::ShowIntegerError(int id) {
     // One such message box at a time in the whole program: a pull that
     // fails while one is open (a refresh served inside its loop) stays quiet.
     static bool boxOpen = false;
-    QPointer<DialogBase> self(this);
+    const std::shared_ptr<bool> alive = alive_;
     if (!boxOpen) {
         boxOpen = true;
-        QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                                    QStringLiteral("Введите целое число."), QMessageBox::Ok, this);
-        box->setObjectName(QStringLiteral("IDP_PARSE_INT"));
-        box->exec();
-        delete box.data();  // already gone if the dialog went while it was open
+        window_->MessageBox(kIntegerErrorName, kIntegerErrorText);
         boxOpen = false;
     }
-    if (!self) return;
-    if (QWidget* control = Control(id)) {
-        control->setFocus(Qt::OtherFocusReason);
-        if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
-    }
+    if (!*alive) return;  // the dialog went while the box was open
+    GotoDlgCtrl(id);
 }
 
 }  // namespace platform::ui

@@ -1,27 +1,25 @@
 #pragma once
 
-#include <QDialog>
-#include <QString>
-
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
-#include <vector>
+#include <span>
+#include <string>
+#include <string_view>
 
 #include "platform/DialogTemplate.h"
-#include "platform/ui/DialogUnits.h"
-
-class QMenu;
+#include "platform/ui/DataExchange.h"
+#include "platform/ui/DialogWindow.h"
+#include "platform/ui/Font.h"
 
 namespace platform {
 class Event;
 }
 
 namespace platform::ui {
-
-class DialogBase;
 
 // Notifications a control sends to its dialog (the message map's keys).
 enum class Notification {
@@ -30,56 +28,28 @@ enum class Notification {
     DeltaPos,  // UDN_DELTAPOS: up-down pressed; delta < 0 up, > 0 down
 };
 
-// Data exchange between controls and members, in DoDataExchange order.
-// Saving (pull): control -> member; otherwise (push): member -> control.
-// After the first failure every later exchange is skipped.
-class DataExchange {
-public:
-    DataExchange(DialogBase& dialog, bool saving) : dialog_(dialog), saving_(saving) {}
-
-    bool saving() const { return saving_; }
-    bool failed() const { return failed_; }
-    int failedId() const { return failedId_; }
-
-    void Int(int id, int& value);        // integer kind; push as "%d"
-    void Text(int id, QString& value);   // text kind
-    void Check(int id, int& value);      // 0 clear, 1 ticked (2 = indeterminate)
-    void Selection(int id, int& index);  // combo box index, -1 for none
-    void Slider(int id, int& position);  // slider thumb position
-
-private:
-    DialogBase& dialog_;
-    bool saving_;
-    bool failed_ = false;
-    int failedId_ = 0;
-};
-
-// The dialog base over Qt, the stand-in for CDialogEx: builds its widgets
-// from a template, dispatches control notifications through a message map,
-// exchanges data with UpdateData and offers a window menu of its own.
-//
-// Every control carries its identifier ("IDC_PORT") as objectName and as
-// accessible description, and a readable accessible name (its caption, or
-// the label beside or above it).
-class DialogBase : public QDialog {
-    Q_OBJECT
-
+// The dialog base, the stand-in for CDialogEx, over whatever window system
+// is installed: builds its window from a template, dispatches control
+// notifications through a message map, exchanges data with UpdateData and
+// offers a window menu. Controls are reached by identifier.
+class DialogBase {
 public:
     static constexpr int kIdOk = 1;      // IDOK
     static constexpr int kIdCancel = 2;  // IDCANCEL
 
-    // Object names of the window menu and of its standard actions; the
-    // appended items are named "CMD_<code>".
-    static constexpr const char* kWindowMenuName = "IDM_SYSMENU";
-    static constexpr const char* kMoveActionName = "SC_MOVE";
-    static constexpr const char* kMinimiseActionName = "SC_MINIMIZE";
-    static constexpr const char* kCloseActionName = "SC_CLOSE";
+    explicit DialogBase(const DialogTemplate& tmpl, DialogBase* parent = nullptr);
+    virtual ~DialogBase();
+    DialogBase(const DialogBase&) = delete;
+    DialogBase& operator=(const DialogBase&) = delete;
 
-    explicit DialogBase(const platform::DialogTemplate& tmpl, QWidget* parent = nullptr);
-    ~DialogBase() override;
-
-    // Runs the dialog modally; returns QDialog::Accepted (IDOK) or Rejected.
+    // Runs the dialog modally; returns the EndDialog result, kIdOk or
+    // kIdCancel for the standard endings.
     int DoModal();
+    // Shows the dialog without a modal loop (the caller runs the events).
+    void ShowModeless();
+    bool IsVisible() const;
+    int Result() const;
+    void EndDialog(int result);
 
     // TRUE pulls controls into members, FALSE pushes members into controls.
     // A failed integer pull shows "Введите целое число." (at most one such
@@ -87,25 +57,27 @@ public:
     // returns false.
     bool UpdateData(bool save = true);
 
-    QWidget* Control(int id) const;
-    template <class W>
-    W* ControlAs(int id) const {
-        return qobject_cast<W*>(Control(id));
-    }
-    void EnableControl(int id, bool enable);
-    const platform::DialogTemplate& Template() const { return tmpl_; }
+    const DialogTemplate& Template() const { return tmpl_; }
+    std::string Title() const;
 
-    // Dialog units -> pixels with this dialog's font.
-    QRect MapDialogRect(int x, int y, int w, int h) const;
-    const DialogUnits& Units() const { return units_; }
+    // Control operations by identifier (the dialog's thread only).
+    bool HasControl(int id) const;
+    std::string GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, std::string_view text);
+    void EnableControl(int id, bool enable);
+    bool IsControlEnabled(int id) const;
+    void ShowControl(int id, bool show);
+    bool IsControlShown(int id) const;
+    void SetSliderRange(int id, int low, int high);
+    void SetToolTip(int id, std::string_view text);
+    void SetControlFont(int id, const Font& font);
+    void GotoDlgCtrl(int id);  // focus; an edit box gets its text selected
+    void SetIcon(std::span<const std::uint8_t> png);
 
     // The window menu: move, minimise (when the template has a minimise
-    // box), separator, close, then the items appended here. Opened by a
-    // right click on the dialog's free area and by Alt+Space. An appended
-    // item runs OnSysCommand(sysCommand, 0) once the menu has closed.
+    // box), separator, close, then the items appended here.
     void AppendMenuSeparator();
-    void AppendMenuItem(const QString& text, unsigned sysCommand);
-    QMenu* WindowMenu() const { return menu_; }
+    void AppendMenuItem(std::string_view text, unsigned sysCommand);
 
     // Runs OnSysCommand on the dialog's thread from any thread and waits
     // until it has returned, until `stop` (may be null) is set, or until
@@ -113,13 +85,32 @@ public:
     // was handled. A request still queued when the dialog is destroyed is
     // released as not handled.
     bool SendSysCommand(unsigned code, const platform::Event* stop, int boundMs);
-
     // Requests posted from other threads and not yet served or dropped.
     int PendingSysCommands() const { return pendingCommands_->load(); }
+
+    // Runs `task` on the dialog's thread once the current handler has
+    // returned; callable from any thread. Dropped with the window.
+    void PostToDialog(std::function<void()> task);
 
     // Runs the handler mapped to a notification as the control would; with
     // no handler, Clicked of IDOK/IDCANCEL goes to OnOK/OnCancel.
     void Notify(Notification n, int id, int delta = 0);
+
+    // The window behind the dialog, for the window system and for tests.
+    DialogWindow& Window() const { return *window_; }
+
+    // --- called by the window system, on the dialog's thread ---
+    // Every showing; the first one runs OnInitDialog. Returns true when
+    // the window should focus its first tab stop.
+    bool WindowShown();
+    // A notification raised by a control itself: locked out while an
+    // exchange runs, as the framework does.
+    void WindowNotify(Notification n, int id, int delta = 0);
+    // A slider's position or range changed.
+    void WindowSliderMoved(int id);
+    void WindowSysCommand(unsigned code) { OnSysCommand(code, 0); }
+    // The window ended (EndDialog, close box, Esc).
+    void WindowEnded() { OnDestroy(); }
 
 protected:
     virtual void DoDataExchange(DataExchange&) {}
@@ -127,48 +118,26 @@ protected:
     virtual void OnOK();                                   // default: pull; end with IDOK on success
     virtual void OnCancel();                               // default: end with IDCANCEL
     virtual void OnSysCommand(unsigned code, long extra);  // default: nothing
+    virtual void OnDestroy() {}                            // the window has ended
 
     // Message map entries.
     using Handler = std::function<void(int delta)>;
     void OnNotify(Notification n, int id, Handler handler);
 
-    void showEvent(QShowEvent* e) override;
-    bool event(QEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
-public:
-    void accept() override;  // routed to OnOK
-    void reject() override;  // routed to OnCancel
-    void EndDialog(int result);
-
 private:
     friend class DataExchange;
-    void Build();
-    QWidget* CreateControl(const platform::ControlTemplate& c);
-    void BuildWindowMenu();
-    void OpenWindowMenu(const QPoint& globalPos);
-    void FocusFirstControl();
-    void PressEnter();
-    void RefreshIcons();
-    // A notification raised by a control's own signal: locked out while an
-    // exchange runs, as the framework does.
-    void Dispatch(Notification n, int id, int delta);
     void ScheduleDraw(int id);
     void ShowIntegerError(int id);
 
-    const platform::DialogTemplate& tmpl_;
-    DialogUnits units_;
-    std::map<int, QWidget*> controls_;
-    std::vector<QWidget*> templateOrder_;              // every control, labels included
+    const DialogTemplate& tmpl_;
     std::map<std::pair<int, int>, Handler> handlers_;  // (notification, id)
     std::set<int> drawPending_;                        // sliders with a queued Draw
     std::set<int> drawAfterExchange_;                  // Draws that met a running exchange
     int exchangeDepth_ = 0;
-    QMenu* menu_ = nullptr;
     bool initialised_ = false;
     std::shared_ptr<std::atomic<int>> pendingCommands_;
+    std::shared_ptr<bool> alive_;  // false once the dialog is being destroyed
+    std::unique_ptr<DialogWindow> window_;
 };
 
 }  // namespace platform::ui

@@ -1,9 +1,9 @@
-#include "platform/ui/DialogUnits.h"
+#include "platform/ui/qt/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QStringList>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 namespace {
 
@@ -47,4 +47,4 @@ void RegisterDialogFontSubstitutes() {
     (void)registered;
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -1,4 +1,4 @@
-#include "platform/ui/WrappingCheckBox.h"
+#include "platform/ui/qt/WrappingCheckBox.h"
 
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 WrappingCheckBox::WrappingCheckBox(const QString& text, bool topAligned, QWidget* parent)
     : QCheckBox(text, parent), topAligned_(topAligned) {}
@@ -46,4 +46,4 @@ void WrappingCheckBox::paintEvent(QPaintEvent*) {
 
 bool WrappingCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 // The window text of a control, as GetWindowText reads it: an edit box's
 // text, a label's text, a button's caption, a combo box's edit field.
@@ -15,4 +15,4 @@ QString ControlText(const QWidget* control);
 // shows its beginning. A value label's accessible name follows its text.
 void SetControlText(QWidget* control, const QString& text);
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -1,8 +1,8 @@
-#include "platform/ui/AccessibleNames.h"
+#include "platform/ui/qt/AccessibleNames.h"
 
 #include <algorithm>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::vector<QString> AccessibleNames(const platform::DialogTemplate& tmpl) {
     return names;
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -6,7 +6,7 @@
 
 #include "platform/DialogTemplate.h"
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 // A caption as the user reads it: "&&" becomes "&", a lone "&" (the
 // mnemonic marker) is dropped.
@@ -20,4 +20,4 @@ QString StripMnemonics(const QString& caption);
 // named by its own caption.
 std::vector<QString> AccessibleNames(const platform::DialogTemplate& tmpl);
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

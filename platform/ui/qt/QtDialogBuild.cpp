@@ -1,5 +1,5 @@
 // Building a dialog's widgets from its template.
-#include "platform/ui/DialogBase.h"
+#include "platform/ui/qt/QtDialogWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,11 +11,11 @@
 
 #include <algorithm>
 
-#include "platform/ui/AccessibleNames.h"
-#include "platform/ui/UpDownControl.h"
-#include "platform/ui/WrappingCheckBox.h"
+#include "platform/ui/qt/AccessibleNames.h"
+#include "platform/ui/qt/UpDownControl.h"
+#include "platform/ui/qt/WrappingCheckBox.h"
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 namespace {
 
@@ -36,7 +36,7 @@ void KeepPageAFifth(QSlider* slider) { slider->setPageStep(std::max(1, (slider->
 
 }  // namespace
 
-void DialogBase::Build() {
+void QtDialogWindow::Build() {
     RegisterDialogFontSubstitutes();
     if (tmpl_.name) setObjectName(QString::fromUtf8(tmpl_.name));
     setWindowTitle(QString::fromUtf8(tmpl_.title ? tmpl_.title : ""));
@@ -99,7 +99,7 @@ void FitCaption(QLabel* label, const QRect& rect) {
 
 }  // namespace
 
-QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
+QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
     const QString caption = c.caption ? QString::fromUtf8(c.caption) : QString();
     const QRect rect = units_.Map(c.x, c.y, c.w, c.h);
     const int id = c.id;
@@ -109,7 +109,8 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
         case ControlKind::DefPushButton: {
             auto* button = new QPushButton(caption, this);
             if (c.kind == ControlKind::DefPushButton) button->setDefault(true);
-            connect(button, &QAbstractButton::clicked, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { owner_.WindowNotify(Notification::Clicked, id, 0); });
             button->setGeometry(rect);
             return button;
         }
@@ -138,7 +139,8 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
             // assistive tool's toggle action, which emits no clicked -- reaches
             // the handler after the state has changed, as BN_CLICKED does. The
             // dialog's own pushes run inside an exchange and notify nothing.
-            connect(box, &QAbstractButton::toggled, this, [this, id] { Dispatch(Notification::Clicked, id, 0); });
+            connect(box, &QAbstractButton::toggled, this,
+                    [this, id] { owner_.WindowNotify(Notification::Clicked, id, 0); });
             box->setGeometry(rect);
             return box;
         }
@@ -165,10 +167,10 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
                 slider->setTickPosition(QSlider::TicksBothSides);
                 slider->setTickInterval(1);
             }
-            connect(slider, &QSlider::valueChanged, this, [this, id] { ScheduleDraw(id); });
+            connect(slider, &QSlider::valueChanged, this, [this, id] { owner_.WindowSliderMoved(id); });
             connect(slider, &QSlider::rangeChanged, this, [this, slider, id] {
                 KeepPageAFifth(slider);
-                ScheduleDraw(id);
+                owner_.WindowSliderMoved(id);
             });
             slider->setGeometry(rect);
             return slider;
@@ -177,7 +179,7 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
             auto* upDown =
                 new UpDownControl(QString::fromUtf8(c.name ? c.name : ""), c.style & platform::kArrowKeys, this);
             connect(upDown, &UpDownControl::deltaPos, this,
-                    [this, id](int delta) { Dispatch(Notification::DeltaPos, id, delta); });
+                    [this, id](int delta) { owner_.WindowNotify(Notification::DeltaPos, id, delta); });
             upDown->setGeometry(rect);
             return upDown;
         }
@@ -191,7 +193,7 @@ QWidget* DialogBase::CreateControl(const platform::ControlTemplate& c) {
     return new QWidget(this);
 }
 
-void DialogBase::RefreshIcons() {
+void QtDialogWindow::RefreshIcons() {
     for (std::size_t i = 0; i < tmpl_.controls.size() && i < templateOrder_.size(); ++i) {
         if (tmpl_.controls[i].kind != ControlKind::Icon) continue;
         if (auto* icon = qobject_cast<QLabel*>(templateOrder_[i]))
@@ -199,7 +201,7 @@ void DialogBase::RefreshIcons() {
     }
 }
 
-void DialogBase::FocusFirstControl() {
+void QtDialogWindow::FocusFirstControl() {
     for (QWidget* control : templateOrder_) {
         if ((control->focusPolicy() & Qt::TabFocus) && control->isEnabled() && control->isVisibleTo(this)) {
             // As the dialog manager does: an edit box taking the focus has its text selected.
@@ -209,4 +211,4 @@ void DialogBase::FocusFirstControl() {
     }
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QRect>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 // The base units of a dialog font, derived as Windows derives them: the
 // horizontal unit is the average width of the 52 Latin letters (rounded),
@@ -24,4 +24,4 @@ struct DialogUnits {
 // faces ("Microsoft Sans Serif", "MS Shell Dlg", "Courier New"). Idempotent.
 void RegisterDialogFontSubstitutes();
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

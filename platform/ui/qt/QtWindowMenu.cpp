@@ -1,6 +1,6 @@
 // The dialog's own window menu: the window manager keeps the real one, so
 // the dialog offers the same commands on a right click and on Alt+Space.
-#include "platform/ui/DialogBase.h"
+#include "platform/ui/qt/QtDialogWindow.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -8,9 +8,9 @@
 #include <QShortcut>
 #include <QWindow>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
-void DialogBase::BuildWindowMenu() {
+void QtDialogWindow::BuildWindowMenu() {
     menu_ = new QMenu(this);
     menu_->setObjectName(QString::fromLatin1(kWindowMenuName));
 
@@ -45,18 +45,19 @@ void DialogBase::BuildWindowMenu() {
     connect(opener, &QShortcut::activated, this, [this] { OpenWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }
 
-void DialogBase::AppendMenuSeparator() { menu_->addSeparator(); }
+void QtDialogWindow::AppendMenuSeparator() { menu_->addSeparator(); }
 
-void DialogBase::AppendMenuItem(const QString& text, unsigned sysCommand) {
-    QAction* item = menu_->addAction(text);
+void QtDialogWindow::AppendMenuItem(std::string_view text, unsigned sysCommand) {
+    QAction* item = menu_->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     item->setObjectName(QStringLiteral("CMD_%1").arg(sysCommand));
     connect(
-        item, &QAction::triggered, this, [this, sysCommand] { OnSysCommand(sysCommand, 0); }, Qt::QueuedConnection);
+        item, &QAction::triggered, this, [this, sysCommand] { owner_.WindowSysCommand(sysCommand); },
+        Qt::QueuedConnection);
 }
 
-void DialogBase::OpenWindowMenu(const QPoint& globalPos) { menu_->popup(globalPos); }
+void QtDialogWindow::OpenWindowMenu(const QPoint& globalPos) { menu_->popup(globalPos); }
 
-void DialogBase::contextMenuEvent(QContextMenuEvent* e) {
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* e) {
     // Only the dialog's free area opens the window menu, not a control.
     if (e->reason() == QContextMenuEvent::Mouse && childAt(e->pos())) {
         e->ignore();
@@ -65,4 +66,4 @@ void DialogBase::contextMenuEvent(QContextMenuEvent* e) {
     OpenWindowMenu(e->reason() == QContextMenuEvent::Mouse ? e->globalPos() : mapToGlobal(QPoint(0, 0)));
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

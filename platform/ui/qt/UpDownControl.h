@@ -4,7 +4,7 @@
 
 class QToolButton;
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 // A buddy-less up-down control: two stacked arrow buttons that report only
 // the sign of a press, as a Windows up-down with its default range does
@@ -41,4 +41,4 @@ private:
     bool arrowKeys_;
 };
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

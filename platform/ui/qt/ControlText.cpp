@@ -1,11 +1,11 @@
-#include "platform/ui/ControlText.h"
+#include "platform/ui/qt/ControlText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 QString ControlText(const QWidget* control) {
     if (auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->text();
@@ -33,4 +33,4 @@ void SetControlText(QWidget* control, const QString& text) {
     }
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -2,7 +2,7 @@
 
 #include <QCheckBox>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 // A check box whose caption wraps onto several lines within its rectangle,
 // as a multi-line Windows check box does. The box and the caption sit at
@@ -22,4 +22,4 @@ private:
     bool topAligned_;
 };
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt

@@ -1,11 +1,11 @@
-#include "platform/ui/UpDownControl.h"
+#include "platform/ui/qt/UpDownControl.h"
 
 #include <QKeyEvent>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QToolButton>
 
-namespace platform::ui {
+namespace platform::ui::qt {
 
 namespace {
 
@@ -80,4 +80,4 @@ void UpDownControl::focusOutEvent(QFocusEvent* e) {
     update();
 }
 
-}  // namespace platform::ui
+}  // namespace platform::ui::qt
