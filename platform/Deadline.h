@@ -1,14 +1,11 @@
 #pragma once
 
-#include <poll.h>
-
 #include <chrono>
-#include <cstddef>
 
 namespace platform {
 
 // A point on the monotonic clock that a bounded wait counts down to, so
-// that wake-ups (EINTR, partial reads) never stretch the bound.
+// that wake-ups (signals, partial reads) never stretch the bound.
 class Deadline {
 public:
     using Clock = std::chrono::steady_clock;
@@ -16,10 +13,10 @@ public:
     // A negative bound counts as 0: every wait here is bounded.
     explicit Deadline(int ms) : end_(Clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms)) {}
 
-    bool Passed() const { return Clock::now() >= end_; }
+    [[nodiscard]] bool Passed() const { return Clock::now() >= end_; }
 
     // Milliseconds left, rounded up so that a wait never ends early.
-    int RemainingMs() const {
+    [[nodiscard]] int RemainingMs() const {
         const auto left = end_ - Clock::now();
         if (left <= Clock::duration::zero()) return 0;
         return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
@@ -28,11 +25,5 @@ public:
 private:
     Clock::time_point end_;
 };
-
-// poll() until one of `fds` reports something or the deadline passes,
-// restarting after signals. Returns poll's positive count, 0 once the
-// deadline has passed, -1 on a poll failure. With no fds it is a plain
-// bounded sleep.
-int PollUntil(pollfd* fds, std::size_t count, const Deadline& deadline);
 
 }  // namespace platform

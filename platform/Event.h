@@ -6,9 +6,10 @@
 namespace platform {
 
 // Manual-reset event, the stand-in for an unnamed CreateEvent(manual reset).
-// It owns an eventfd, so a stop event can be polled beside a port's fd and
-// wakes a blocked read or a sleeping worker at once.
-// Once set it stays set until Reset(); a later Wait() still sees it.
+// It owns a system handle (an eventfd on Linux) that can be waited on
+// beside a port's, so a stop event wakes a blocked read or a sleeping
+// worker at once. Once set it stays set until Reset(); a later Wait()
+// still sees it.
 class Event {
 public:
     Event();
@@ -24,7 +25,8 @@ public:
     bool Wait(int ms) const;
     bool IsSet() const { return Wait(0); }
 
-    // Readable while the event is set; for poll() beside other fds.
+    // The native handle: on POSIX systems a file descriptor that polls
+    // readable while the event is set, for waiting beside other handles.
     int Fd() const { return fd_; }
 
 private:

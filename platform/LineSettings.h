@@ -9,14 +9,14 @@ namespace platform {
 // Line-settings record, the stand-in for a DCB.
 // Filled either from a mode string (BuildLineSettings) or from a port
 // (SerialPort::ReadSettings); in the latter case it keeps the port's whole
-// termios state so that writing it back restores the port exactly.
+// native state so that writing it back restores the port exactly.
 struct LineSettings {
     std::int64_t baud = 0;                     // bit/s; 0 = not set
     char parity = 'N';                         // 'N', 'E', 'O', 'M', 'S'
     int dataBits = 8;                          // 5..8
     int stopBits = 1;                          // 1 or 2
     bool fromPort = false;                     // snapshot below is valid
-    std::array<unsigned char, 64> snapshot{};  // opaque termios2 image
+    std::array<unsigned char, 64> snapshot{};  // opaque image of the native state
 };
 
 // Fills `out` from a mode string such as "baud=1200 parity=N data=8 stop=1"

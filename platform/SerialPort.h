@@ -15,12 +15,13 @@ enum class OpenError { None, NotFound, AccessDenied, Busy, NotATerminal, Other }
 
 enum class ReadOutcome { Completed, TimedOut, Stopped };
 
-// A serial port over termios, the stand-in for a COM handle opened with
+// A serial port, the stand-in for a COM handle opened with
 // CreateFileA(no sharing, overlapped).
 //
-// Open: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, exclusive (TIOCEXCL and
-// flock(LOCK_EX|LOCK_NB)), raw 8N1, CLOCAL|CREAD, no flow control,
-// VMIN=1 VTIME=0. On failure nothing stays open.
+// Open takes the port for this program alone (no other opener gets it
+// while it is held) and makes the line raw: 8N1, no flow control, modem
+// lines ignored, reads returning as soon as a byte is there. On failure
+// nothing stays open. (On Linux: termios2, TIOCEXCL and flock.)
 //
 // Reads and writes may run on a worker thread while the owning thread
 // only purges or changes settings; the owner closes the port only after
@@ -33,9 +34,10 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     const std::string& device() const { return device_; }
+    // The native handle (a file descriptor on POSIX systems), for tests.
     int fd() const { return fd_; }
 
-    // Reads the port's current settings (whole termios state) into `out`.
+    // Reads the port's current settings (its whole state) into `out`.
     bool ReadSettings(LineSettings& out) const;
 
     // The settings the port had before Open switched it to raw mode, in the
@@ -44,15 +46,15 @@ public:
 
     // Applies `s`: a record read from a port is restored exactly; one built
     // from a mode string sets raw mode with its speed, parity, data and stop
-    // bits. Any speed is applied through termios2 (BOTHER). A speed the port
+    // bits. Any speed in range is applied as it is asked for. A speed the port
     // cannot take (0, negative, above 4 Mbit/s or refused by the driver)
     // leaves every setting unchanged and returns false.
     bool ApplySettings(const LineSettings& s);
 
-    // Current input/output speed as the driver reports it (termios2).
+    // Current input/output speed as the driver reports it.
     std::int64_t CurrentSpeed() const;
 
-    // Discards both directions (tcflush TCIOFLUSH).
+    // Discards what is queued in both directions.
     void Purge();
 
     // Reads exactly n bytes into dest, within `boundMs` measured on the
@@ -69,7 +71,7 @@ public:
     bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
 
     // Waits until written bytes have left the port: waits on `stop` for the
-    // estimated line time of the bytes still queued, then tcdrain().
+    // estimated line time of the bytes still queued, then drains the rest.
     void Drain(const Event* stop);
 
 private:

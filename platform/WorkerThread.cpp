@@ -1,31 +1,14 @@
 #include "platform/WorkerThread.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <system_error>
+
+#include "platform/ThreadPriority.h"
 
 namespace platform {
 
 namespace {
 
-// Below-normal priority: a few nice steps above the creator's.
-constexpr int kBelowNormalNice = 5;
-constexpr int kWeakestNice = 19;
-
 std::atomic<int> g_liveWorkers{0};
-
-// Linux keeps a nice value per thread, so this lowers the calling thread
-// only. A failure leaves the worker at normal priority, which is harmless.
-void LowerOwnPriority() {
-    const pid_t tid = ::gettid();
-    errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (current == -1 && errno != 0) return;
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), std::min(current + kBelowNormalNice, kWeakestNice));
-}
 
 }  // namespace
 
@@ -37,7 +20,7 @@ void WorkerThread::Start(std::function<void()> body) {
     g_liveWorkers.fetch_add(1, std::memory_order_acq_rel);
     try {
         thread_ = std::thread([this, body = std::move(body)] {
-            LowerOwnPriority();
+            SetCurrentThreadBelowNormal();
             if (body) body();
             g_liveWorkers.fetch_sub(1, std::memory_order_acq_rel);
             running_.store(false, std::memory_order_release);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Deadline.h"
+#include "platform/posix/Poll.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/Deadline.h"
+#include "platform/posix/Poll.h"
 
 #include <cerrno>
 

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/Deadline.h"
+#include "platform/posix/Poll.h"
 
 namespace platform {
 

@@ -15,8 +15,8 @@
 #include <climits>
 #include <cstring>
 
-#include "platform/Deadline.h"
 #include "platform/Event.h"
+#include "platform/posix/Poll.h"
 
 namespace platform {
 
