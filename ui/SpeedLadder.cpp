@@ -18,11 +18,14 @@ int SpeedLadderUp(int speed) {
 }
 
 int SpeedLadderDown(int speed) {
+    // Anything above 38400, 115200 and the rates beyond it included, steps
+    // down to 38400: the ladder has no step between 38400 and 115200.
+    constexpr int kBelowTop = kLadder[kLadder.size() - 2];
+    if (speed > kBelowTop) return kBelowTop;
     int below = kLadder.front();
     for (int rate : kLadder) {
         if (rate < speed) below = rate;
     }
-    // Anything above 38400, 115200 included, steps down to 38400.
     return below;
 }
 

@@ -24,6 +24,11 @@ TEST(SpeedLadder, OffLadderValuesSnapInTheDirectionOfThePress) {
     EXPECT_EQ(ui::SpeedLadderUp(1201), 2400);
     EXPECT_EQ(ui::SpeedLadderDown(1201), 1200);
     EXPECT_EQ(ui::SpeedLadderDown(38401), 38400);
+    // Above the ladder's top the down arrow still goes to 38400, not to 115200.
+    for (int v : {115201, 230400, 460800, 2147483647}) {
+        EXPECT_EQ(ui::SpeedLadderDown(v), 38400) << v;
+        EXPECT_EQ(ui::SpeedLadderUp(v), 115200) << v;
+    }
     for (int v : {0, -1, -2147483647 - 1, 599}) {
         EXPECT_EQ(ui::SpeedLadderUp(v), 600) << v;
         EXPECT_EQ(ui::SpeedLadderDown(v), 600) << v;
