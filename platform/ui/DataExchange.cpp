@@ -46,7 +46,10 @@ void DataExchange::Check(int id, int& value) {
         value = dialog_.Window().Check(id);
         return;
     }
-    dialog_.Window().SetCheck(id, (value < 0 || value > 2) ? 0 : value);
+    // A push touches only a box whose tick differs, so a refresh repaints
+    // nothing that did not change (texts: DialogWindow::SetText).
+    const int state = (value < 0 || value > 2) ? 0 : value;
+    if (dialog_.Window().Check(id) != state) dialog_.Window().SetCheck(id, state);
 }
 
 void DataExchange::Selection(int id, int& index) {
@@ -63,7 +66,7 @@ void DataExchange::Slider(int id, int& position) {
     if (Skip(id)) return;
     if (saving_)
         position = dialog_.Window().SliderPos(id);
-    else
+    else if (dialog_.Window().SliderPos(id) != position)
         dialog_.Window().SetSliderPos(id, position);  // a move schedules the slider's Draw
 }
 
