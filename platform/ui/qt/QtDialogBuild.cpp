@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "platform/ui/qt/AccessibleNames.h"
+#include "platform/ui/qt/DropDownCombo.h"
 #include "platform/ui/qt/UpDownControl.h"
 #include "platform/ui/qt/WrappingCheckBox.h"
 
@@ -145,10 +146,7 @@ QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
             return box;
         }
         case ControlKind::ComboBox: {
-            auto* combo = new QComboBox(this);
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setCompleter(nullptr);
+            auto* combo = new DropDownCombo(this);
             for (const char* item : c.items) combo->addItem(QString::fromUtf8(item));
             combo->setCurrentIndex(-1);  // a new list has no selection
             // The template's height counts the dropped list; the field keeps its own.
