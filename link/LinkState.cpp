@@ -9,15 +9,40 @@ LinkState& Link() {
     return state;
 }
 
-void CreateSyncObjects(RefreshSink* window) {
+namespace {
+
+// A stop event, or nothing when the system cannot make one.
+std::unique_ptr<platform::Event> MakeStopEvent() {
+    auto event = std::make_unique<platform::Event>();
+    if (!event->Valid()) return nullptr;
+    return event;
+}
+
+void DropSyncObjects(LinkState& s) {
+    s.stopSingleRead.reset();
+    s.stopAutoRead.reset();
+    s.stopCapture.reset();
+    s.stopSimulator.reset();
+    s.rxLock.reset();
+    s.outLock.reset();
+}
+
+}  // namespace
+
+bool CreateSyncObjects(RefreshSink* window) {
     LinkState& s = Link();
-    s.stopSingleRead = std::make_unique<platform::Event>();
-    s.stopAutoRead = std::make_unique<platform::Event>();
-    s.stopSimulator = std::make_unique<platform::Event>();
-    s.stopCapture = std::make_unique<platform::Event>();
+    s.stopSingleRead = MakeStopEvent();
+    s.stopAutoRead = MakeStopEvent();
+    s.stopSimulator = MakeStopEvent();
+    s.stopCapture = MakeStopEvent();
+    if (!s.stopSingleRead || !s.stopAutoRead || !s.stopSimulator || !s.stopCapture) {
+        DropSyncObjects(s);
+        return false;
+    }
     s.rxLock = std::make_unique<platform::BoundedLock>();
     s.outLock = std::make_unique<platform::BoundedLock>();
     s.mainWindow.store(window);
+    return true;
 }
 
 void ReleaseSyncObjects() {
@@ -31,12 +56,7 @@ void ReleaseSyncObjects() {
     }
     s.portOpen.store(false);
     s.mainWindow.store(nullptr);
-    s.stopSingleRead.reset();
-    s.stopAutoRead.reset();
-    s.stopCapture.reset();
-    s.stopSimulator.reset();
-    s.rxLock.reset();
-    s.outLock.reset();
+    DropSyncObjects(s);
 }
 
 void ResetLinkDataForTests() {

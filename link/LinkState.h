@@ -74,7 +74,9 @@ struct LinkState {
 LinkState& Link();
 
 // Creates the stop events, the locks and records the window, in that order.
-void CreateSyncObjects(RefreshSink* window);
+// False when the system could not make a stop event: then nothing is
+// created (what was made is released again) and no worker may start.
+[[nodiscard]] bool CreateSyncObjects(RefreshSink* window);
 
 // Stops every worker, writes the saved settings back to an open port,
 // closes it and releases the events and locks.

@@ -10,12 +10,20 @@ namespace platform {
 // beside a port's, so a stop event wakes a blocked read or a sleeping
 // worker at once. Once set it stays set until Reset(); a later Wait()
 // still sees it.
+//
+// The system may refuse the handle (no descriptors left). Such an event
+// is not Valid() and counts as set from the start: every wait on it ends
+// at once, so nothing ever waits for a signal that could not come.
+// Whoever needs a working event checks Valid() after making it.
 class Event {
 public:
     Event();
     ~Event();
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
+
+    // False when the system could not make the event.
+    [[nodiscard]] bool Valid() const { return fd_ >= 0; }
 
     void Set();
     void Reset();
@@ -35,6 +43,7 @@ private:
 
 // Waits until any of the events is set, at most `ms` milliseconds.
 // Returns the index of a set event, or -1 when the bound ran out.
+// Null entries are left out.
 int WaitAny(std::initializer_list<const Event*> events, int ms);
 
 // Sleeps `ms` milliseconds unless `stop` is set first.

@@ -28,6 +28,7 @@ void BeginRun(int decoder) {
 
 void StartSimulator(std::string_view templateText, int decoder) {
     linkcore::LinkState& s = linkcore::Link();
+    if (!s.stopSimulator) return;  // no sync objects: no worker may start
     if (platform::LockHold hold(*s.outLock, linkcore::kLockBoundMs); hold) {
         protocols::ParseTemplate(templateText, decoder, s.outFrame);
     }
@@ -37,12 +38,14 @@ void StartSimulator(std::string_view templateText, int decoder) {
 
 void StartSingleRead() {
     linkcore::LinkState& s = linkcore::Link();
+    if (!s.stopSingleRead) return;
     s.stopSingleRead->Reset();
     s.singleReadThread.Start(SingleReadWorker);
 }
 
 void StartAutoRead() {
     linkcore::LinkState& s = linkcore::Link();
+    if (!s.stopAutoRead) return;
     s.linkStatus.store(linkcore::kStatusNothing);
     s.stopAutoRead->Reset();
     s.autoReadThread.Start(AutoReadWorker);
@@ -50,6 +53,7 @@ void StartAutoRead() {
 
 void StartCapture() {
     linkcore::LinkState& s = linkcore::Link();
+    if (!s.stopCapture) return;
     s.stopCapture->Reset();
     s.captureThread.Start(CaptureWorker);
 }

@@ -20,6 +20,7 @@ Event::~Event() {
 }
 
 void Event::Set() {
+    if (!Valid()) return;
     const std::uint64_t one = 1;
     // EAGAIN would mean the counter is saturated: the event is set anyway.
     while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
@@ -27,6 +28,7 @@ void Event::Set() {
 }
 
 void Event::Reset() {
+    if (!Valid()) return;
     std::uint64_t value = 0;
     // One read takes the whole counter back to zero; EAGAIN: already clear.
     while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
@@ -34,6 +36,7 @@ void Event::Reset() {
 }
 
 bool Event::Wait(int ms) const {
+    if (!Valid()) return true;
     pollfd p{fd_, POLLIN, 0};
     return PollUntil(&p, 1, Deadline(ms)) > 0 && (p.revents & POLLIN) != 0;
 }
@@ -41,7 +44,12 @@ bool Event::Wait(int ms) const {
 int WaitAny(std::initializer_list<const Event*> events, int ms) {
     std::vector<pollfd> fds;
     fds.reserve(events.size());
-    for (const Event* e : events) fds.push_back(pollfd{e ? e->Fd() : -1, POLLIN, 0});
+    int index = 0;
+    for (const Event* e : events) {
+        if (e && !e->Valid()) return index;
+        fds.push_back(pollfd{e ? e->Fd() : -1, POLLIN, 0});
+        ++index;
+    }
     if (PollUntil(fds.data(), fds.size(), Deadline(ms)) <= 0) return -1;
     for (std::size_t i = 0; i < fds.size(); ++i) {
         if (fds[i].revents & POLLIN) return static_cast<int>(i);

@@ -271,6 +271,8 @@ std::int64_t SerialPort::CurrentSpeed() const {
 void SerialPort::Purge() { ::ioctl(fd_, TCFLSH, TCIOFLUSH); }
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
+    // A stop event that could not be made counts as set (Event.h).
+    if (stop && !stop->Valid()) return ReadOutcome::Stopped;
     const Deadline deadline(boundMs);
     std::size_t got = 0;
     for (bool first = true; got < n; first = false) {
@@ -301,6 +303,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 }
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {
+    if (stop && !stop->Valid()) return false;
     std::size_t done = 0;
     while (done < n) {
         pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};

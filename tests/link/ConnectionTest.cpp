@@ -57,7 +57,7 @@ TEST_F(Connection, DisconnectAndCloseWriteTheSavedSettingsBack) {
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
     linkcore::ReleaseSyncObjects();  // the dialog's end
     EXPECT_EQ(peer->SlaveSpeed(), 4800);
-    linkcore::CreateSyncObjects(&window);
+    ASSERT_TRUE(linkcore::CreateSyncObjects(&window));
 }
 
 TEST_F(Connection, ConnectOnAnOpenPortReopensIt) {

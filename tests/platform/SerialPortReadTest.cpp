@@ -7,6 +7,7 @@
 
 #include "platform/Event.h"
 #include "tests/platform/PortFixture.h"
+#include "tests/support/DescriptorLimit.h"
 
 namespace zonter_test {
 namespace {
@@ -144,6 +145,31 @@ TEST_F(ReadExactTest, StopWakesAReadWaitingOnAHungUpLine) {
     reader.Join();
     EXPECT_EQ(outcome, ReadOutcome::Stopped);
     EXPECT_LT(MsSince(start), 1000);
+}
+
+// A stop event the system refused counts as set: the port neither reads
+// nor writes with it, and no bound is waited out.
+TEST_F(ReadExactTest, AStopTheSystemRefusedEndsReadsAndWritesAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto child = [&] {
+        CHILD_CHECK(peer_->WriteAll(Sequence(4)));
+        CHILD_CHECK(WaitForPending(4));
+        CHILD_CHECK(testing_support::LeaveSpareDescriptors(0));
+        Event refused;
+        CHILD_CHECK(!refused.Valid());
+
+        const auto start = Clock::now();
+        std::array<std::uint8_t, 4> dest{};
+        CHILD_CHECK(port_->ReadExact(dest.data(), dest.size(), 10000, &refused) == ReadOutcome::Stopped);
+        CHILD_CHECK(Pending() == 4);
+        CHILD_CHECK(!port_->Write(dest.data(), dest.size(), &refused));
+        port_->Drain(&refused);
+        std::uint8_t sent = 0;
+        CHILD_CHECK(peer_->ReadSome(&sent, 1, 0) == 0u);
+        CHILD_CHECK(MsSince(start) < 1000);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ReadExactTest, WriteFailsOnAHungUpLine) {

@@ -4,6 +4,7 @@
 #include "platform/BoundedLock.h"
 #include "platform/Event.h"
 #include "tests/platform/TestSupport.h"
+#include "tests/support/DescriptorLimit.h"
 
 namespace zonter_test {
 namespace {
@@ -94,6 +95,37 @@ TEST(EventTest, PauseRunsItsLengthUnlessStopped) {
     start = Clock::now();
     EXPECT_FALSE(platform::PauseUnlessStopped(stop, 10000));
     EXPECT_LT(MsSince(start), 1000);
+}
+
+// With no descriptor left the system refuses the event. It must say so,
+// and every wait on it must end at once instead of waiting for a signal
+// that can never come.
+TEST(EventTest, AnEventTheSystemRefusesSaysSoAndNeverWaits) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto child = [&] {
+        Event made;
+        CHILD_CHECK(made.Valid());
+        CHILD_CHECK(testing_support::LeaveSpareDescriptors(0));
+        Event refused;
+        CHILD_CHECK(!refused.Valid());
+
+        const auto start = Clock::now();
+        CHILD_CHECK(refused.Wait(10000));
+        CHILD_CHECK(refused.IsSet());
+        CHILD_CHECK(!platform::PauseUnlessStopped(refused, 10000));
+        CHILD_CHECK(platform::WaitAny({&made, &refused}, 10000) == 1);
+        refused.Reset();  // no effect: it still counts as set
+        CHILD_CHECK(refused.IsSet());
+        refused.Set();
+        CHILD_CHECK(MsSince(start) < 1000);
+
+        // The event that was made keeps working.
+        CHILD_CHECK(!made.IsSet());
+        made.Set();
+        CHILD_CHECK(platform::WaitAny({nullptr, &made}, 0) == 1);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(BoundedLockTest, WaitGivesUpAfterItsBound) {

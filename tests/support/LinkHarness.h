@@ -95,7 +95,7 @@ protected:
         if (HasFatalFailure()) return;
         peer = std::move(sandbox_.peer);
         linkcore::ResetLinkDataForTests();
-        linkcore::CreateSyncObjects(&window);
+        ASSERT_TRUE(linkcore::CreateSyncObjects(&window));
     }
 
     void TearDown() override {

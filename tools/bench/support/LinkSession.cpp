@@ -1,5 +1,7 @@
 #include "tools/bench/support/LinkSession.h"
 
+#include <stdexcept>
+
 #include "link/Connection.h"
 #include "link/LinkState.h"
 
@@ -7,7 +9,7 @@ namespace bench {
 
 LinkSession::LinkSession(linkcore::RefreshSink& window) {
     linkcore::ResetLinkDataForTests();
-    linkcore::CreateSyncObjects(&window);
+    if (!linkcore::CreateSyncObjects(&window)) throw std::runtime_error("the link's stop events cannot be made");
 }
 
 LinkSession::~LinkSession() { linkcore::ReleaseSyncObjects(); }
