@@ -24,7 +24,7 @@ public:
     virtual void CaptureEnded(const std::string& message) = 0;
 };
 
-// Sends a refresh request (CMD_SHOW_OUT_FRAME or CMD_SHOW_RX_FRAME) to the
+// Sends a refresh request (RefreshCodes.h) to the
 // main window from a worker thread. A worker holds no lock while it waits.
 bool RefreshRequest(unsigned code, const platform::Event& stop);
 

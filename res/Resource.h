@@ -57,8 +57,7 @@ inline constexpr int IDC_SPEED_SPIN = 1026;
 inline constexpr int IDC_ABOUT_ICON = 1100;
 inline constexpr int IDC_ABOUT_TEXT = 1101;
 
-// Window-menu commands and refresh requests (system-command codes)
+// Window-menu commands (system-command codes); the refresh requests the
+// workers send, 112 and 113, are in link/RefreshCodes.h.
 inline constexpr unsigned CMD_ABOUT = 16;
-inline constexpr unsigned CMD_SHOW_OUT_FRAME = 112;
-inline constexpr unsigned CMD_SHOW_RX_FRAME = 113;
 inline constexpr unsigned CMD_LINE_SPEED = 114;

@@ -1,9 +1,9 @@
 #include <algorithm>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
 #include "protocols/HaltenRs.h"
-#include "res/Resource.h"
 #include "workers/FrameHunt.h"
 #include "workers/Workers.h"
 

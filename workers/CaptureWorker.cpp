@@ -5,9 +5,9 @@
 
 #include "link/LinkState.h"
 #include "link/PortOps.h"
+#include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
 #include "protocols/Catalogue.h"
-#include "res/Resource.h"
 #include "workers/CaptureFile.h"
 #include "workers/Workers.h"
 

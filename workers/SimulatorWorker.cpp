@@ -2,10 +2,10 @@
 
 #include "link/LinkState.h"
 #include "link/PortOps.h"
+#include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
 #include "protocols/HaltenRs.h"
 #include "protocols/Seal.h"
-#include "res/Resource.h"
 #include "workers/Workers.h"
 
 namespace workers {

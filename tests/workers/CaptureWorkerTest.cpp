@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "link/LinkState.h"
-#include "res/Resource.h"
+#include "link/RefreshCodes.h"
 #include "tests/support/ControllerFrames.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/WaitFor.h"

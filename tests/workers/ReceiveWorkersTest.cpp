@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "platform/WorkerThread.h"
 #include "protocols/HaltenRs.h"
 #include "protocols/KugooM.h"
-#include "res/Resource.h"
 #include "tests/support/ControllerFrames.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/WaitFor.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "protocols/Catalogue.h"
 #include "protocols/Checksum.h"
 #include "protocols/Template.h"
-#include "res/Resource.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/WaitFor.h"
 #include "workers/RunControl.h"

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "platform/WorkerThread.h"
 #include "protocols/Catalogue.h"
 #include "res/Resource.h"
@@ -228,7 +229,7 @@ void CloseLatency(int reps) {
         if (running) bench::RunEventsFor(phase.NextMs());
 
         const Clock::time_point t0 = Clock::now();
-        dlg->reject();
+        dlg->QtWindow().reject();
         const Clock::time_point t1 = Clock::now();
         dlg.reset();
         const Clock::time_point t2 = Clock::now();
@@ -255,6 +256,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     const int reps = bench::IntArgument(argc, argv, "--reps", 200);
     const int closeReps = bench::IntArgument(argc, argv, "--close-reps", 40);
     std::printf("== command latency (%d repetitions, %d closes)\n%s\n", reps, closeReps, bench::MachineLine().c_str());

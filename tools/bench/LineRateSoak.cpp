@@ -18,6 +18,7 @@
 
 #include "link/LinkState.h"
 #include "link/PortOps.h"
+#include "link/RefreshCodes.h"
 #include "protocols/Catalogue.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -209,7 +210,7 @@ void RunCase(const SoakCase& c, double minutes) {
     }
     dlg.onRefreshAsked = nullptr;
     dlg.onSysCommandDone = nullptr;
-    dlg.reject();
+    dlg.QtWindow().reject();
 
     const auto exit = controller.Wait(10000);
     const std::string summary = controller.ReadLineStartingWith("summary", 5000).value_or("");
@@ -260,6 +261,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     // --seconds is for trying the benchmark out; the figures want minutes.
     const int seconds =
         bench::IntArgument(argc, argv, "--seconds", 60 * bench::IntArgument(argc, argv, "--minutes", 1));

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "protocols/Catalogue.h"
 #include "res/Resource.h"
 #include "tools/bench/support/BenchDialog.h"
@@ -249,6 +250,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     // Multiples of ten, so that a loss-free run ends on a refresh.
     const int frames = bench::IntArgument(argc, argv, "--frames", 100000) / 10 * 10;
     const int dialogFrames = bench::IntArgument(argc, argv, "--dialog-frames", 30000) / 10 * 10;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "protocols/Catalogue.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -126,7 +127,7 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
     }
     Observations observations;
     PaintWatch watch(observations);
-    dlg.Control(IDC_COUNTER)->installEventFilter(&watch);
+    dlg.Widget(IDC_COUNTER)->installEventFilter(&watch);
     dlg.onSysCommandDone = [&](unsigned code) {
         if (code == CMD_SHOW_RX_FRAME) observations.Shown(dlg.Text(IDC_COUNTER));
     };
@@ -167,7 +168,7 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
         }
         finished.store(true);
         QMetaObject::invokeMethod(
-            &dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
+            &dlg.QtWindow(), [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
     });
     // No polling here: the dialog thread's CPU time is the refreshes' own.
     bench::RunEventsUntil([&] { return finished.load(); }, (reps + 10) * 1000, 0);
@@ -175,7 +176,7 @@ void Measure(protocols::ProtocolIndex protocol, int reps) {
     const double dialogCpu = bench::ThreadCpuSeconds() - dialogCpu0;
     qApp->removeEventFilter(&paints);
     dlg.onSysCommandDone = nullptr;
-    dlg.Control(IDC_COUNTER)->removeEventFilter(&watch);
+    dlg.Widget(IDC_COUNTER)->removeEventFilter(&watch);
 
     const std::string name(protocols::Protocol(protocol).listEntry.substr(1));
     const bench::Summary t = bench::Summarise(toText);
@@ -200,6 +201,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     const int reps = bench::IntArgument(argc, argv, "--reps", 300);
     std::printf("== refresh latency (%d repetitions per protocol)\n%s\n", reps, bench::MachineLine().c_str());
     Measure(protocols::kHaltenRs, reps);
