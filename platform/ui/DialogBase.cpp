@@ -19,19 +19,20 @@ constexpr const char* kIntegerErrorText = "Введите целое число.
 struct SysCommandCompletion {
     platform::Event done;
     std::atomic<bool> handled{false};
+    // 0 while being posted, 1 once counted as pending, 2 once finished.
+    std::atomic<int> state{0};
 };
 
 // A queued system command. However the posted task ends -- run, or
 // dropped with its window -- the last copy going sets `done`, so the
-// waiter never hangs; `handled` tells the two apart.
+// waiter never hangs; `handled` tells the two apart. The request counts
+// as pending only once it has been posted (see CountPosted).
 class SysCommandTicket {
 public:
     SysCommandTicket(std::shared_ptr<SysCommandCompletion> completion, std::shared_ptr<std::atomic<int>> pending)
-        : completion_(std::move(completion)), pending_(std::move(pending)) {
-        pending_->fetch_add(1);
-    }
+        : completion_(std::move(completion)), pending_(std::move(pending)) {}
     ~SysCommandTicket() {
-        pending_->fetch_sub(1);
+        if (completion_->state.exchange(2) == 1) pending_->fetch_sub(1);
         completion_->done.Set();
     }
     SysCommandTicket(const SysCommandTicket&) = delete;
@@ -43,6 +44,15 @@ private:
     std::shared_ptr<SysCommandCompletion> completion_;
     std::shared_ptr<std::atomic<int>> pending_;
 };
+
+// Called by the sender once Post has returned: from then on the request
+// counts as pending until its task is run or dropped (which may already
+// have happened).
+void CountPosted(SysCommandCompletion& completion, std::atomic<int>& pending) {
+    pending.fetch_add(1);
+    int posting = 0;
+    if (!completion.state.compare_exchange_strong(posting, 1)) pending.fetch_sub(1);
+}
 
 }  // namespace
 
@@ -112,12 +122,16 @@ bool DialogBase::SendSysCommand(unsigned code, const platform::Event* stop, int 
         OnSysCommand(code, 0);
         return true;
     }
+    // Once posted, the task may run, or the dialog may go, at any moment:
+    // past Post nothing of the dialog is touched here.
+    const std::shared_ptr<std::atomic<int>> pending = pendingCommands_;
     auto completion = std::make_shared<SysCommandCompletion>();
-    auto ticket = std::make_shared<SysCommandTicket>(completion, pendingCommands_);
+    auto ticket = std::make_shared<SysCommandTicket>(completion, pending);
     window_->Post([this, code, ticket = std::move(ticket)] {
         OnSysCommand(code, 0);
         ticket->MarkHandled();
     });
+    CountPosted(*completion, *pending);
 
     auto waitSlice = [&](int ms) {
         return stop ? platform::WaitAny({&completion->done, stop}, ms) : platform::WaitAny({&completion->done}, ms);

@@ -1,15 +1,15 @@
 // Which label names a captionless control.
 #include <gtest/gtest.h>
 
-#include "platform/ui/AccessibleNames.h"
+#include "platform/ui/qt/AccessibleNames.h"
 
 namespace {
 
 using platform::ControlKind;
 using platform::ControlTemplate;
 using platform::DialogTemplate;
-using platform::ui::AccessibleNames;
-using platform::ui::StripMnemonics;
+using platform::ui::qt::AccessibleNames;
+using platform::ui::qt::StripMnemonics;
 
 TEST(AccessibleNames, MnemonicsAreDropped) {
     EXPECT_EQ(StripMnemonics(QStringLiteral("&О проекте Zonter...")), QStringLiteral("О проекте Zonter..."));

@@ -12,7 +12,7 @@
 #include <atomic>
 #include <thread>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
 
 namespace testing_ui {
@@ -29,10 +29,10 @@ int VisibleMessageBoxes() {
 TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox) {
     PanelDialog panel;
     panel.UpdateData(false);
-    panel.ControlAs<QLineEdit>(IDC_NAME)->setText(QStringLiteral("before"));
-    panel.ControlAs<QLineEdit>(IDC_PORT)->setText(QStringLiteral("abc"));
-    panel.ControlAs<QCheckBox>(IDC_FLAG)->setChecked(true);
-    panel.ControlAs<QLineEdit>(IDC_COUNT)->setText(QStringLiteral("99"));
+    WidgetAs<QLineEdit>(panel, IDC_NAME)->setText(QStringLiteral("before"));
+    WidgetAs<QLineEdit>(panel, IDC_PORT)->setText(QStringLiteral("abc"));
+    WidgetAs<QCheckBox>(panel, IDC_FLAG)->setChecked(true);
+    WidgetAs<QLineEdit>(panel, IDC_COUNT)->setText(QStringLiteral("99"));
 
     int boxesSeen = 0;
     QString text, title;
@@ -54,13 +54,13 @@ TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox) {
     EXPECT_EQ(icon, QMessageBox::Warning);
 
     // Earlier members updated, the failing one and later ones kept.
-    EXPECT_EQ(panel.name, QStringLiteral("before"));
+    EXPECT_EQ(panel.name, "before");
     EXPECT_EQ(panel.port, 1);
     EXPECT_EQ(panel.flag, 0);
     EXPECT_EQ(panel.count, 0);
 
-    auto* port = panel.ControlAs<QLineEdit>(IDC_PORT);
-    EXPECT_EQ(panel.focusWidget(), port);
+    auto* port = WidgetAs<QLineEdit>(panel, IDC_PORT);
+    EXPECT_EQ(WindowOf(panel).focusWidget(), port);
     EXPECT_EQ(port->selectedText(), QStringLiteral("abc"));
 
     // The next push writes the kept number back.
@@ -71,12 +71,12 @@ TEST(IntegerPull, FailureShowsOneMessageAndStopsAtTheBox) {
 TEST(IntegerPull, EmptyBoxFails) {
     PanelDialog panel;
     panel.UpdateData(false);
-    panel.ControlAs<QLineEdit>(IDC_COUNT)->clear();
+    WidgetAs<QLineEdit>(panel, IDC_COUNT)->clear();
     ModalWatcher closer([](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
     });
     EXPECT_FALSE(panel.UpdateData(true));
-    EXPECT_EQ(panel.focusWidget(), panel.Control(IDC_COUNT));
+    EXPECT_EQ(WindowOf(panel).focusWidget(), Widget(panel, IDC_COUNT));
 }
 
 TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails) {
@@ -84,8 +84,8 @@ TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails) {
     SmallDialog other;
     panel.UpdateData(false);
     other.UpdateData(false);
-    panel.ControlAs<QLineEdit>(IDC_PORT)->setText(QStringLiteral("abc"));
-    other.ControlAs<QLineEdit>(IDC_VALUE)->setText(QStringLiteral("xyz"));
+    WidgetAs<QLineEdit>(panel, IDC_PORT)->setText(QStringLiteral("abc"));
+    WidgetAs<QLineEdit>(other, IDC_VALUE)->setText(QStringLiteral("xyz"));
 
     {
         int firstBoxes = 0;
@@ -132,9 +132,9 @@ TEST(IntegerPull, AtMostOneMessageBoxWhileAnotherPullFails) {
 
 TEST(IntegerPull, RefreshServedInsideTheMessageBoxFailsQuietly) {
     PanelDialog panel;
-    panel.show();
+    panel.ShowModeless();
     panel.UpdateData(false);
-    panel.ControlAs<QLineEdit>(IDC_PORT)->setText(QStringLiteral("abc"));
+    WidgetAs<QLineEdit>(panel, IDC_PORT)->setText(QStringLiteral("abc"));
 
     std::vector<bool> pullsInRefresh;
     panel.onSysCommand = [&](unsigned) { pullsInRefresh.push_back(panel.UpdateData(true)); };

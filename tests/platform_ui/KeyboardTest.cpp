@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
 
 namespace testing_ui {
@@ -16,50 +16,50 @@ namespace {
 
 TEST(Keyboard, FocusStartsOnTheFirstControlThatTakesIt) {
     PanelDialog panel;
-    panel.show();
-    EXPECT_EQ(panel.focusWidget(), panel.Control(IDCANCEL));
+    panel.ShowModeless();
+    EXPECT_EQ(WindowOf(panel).focusWidget(), Widget(panel, IDCANCEL));
 
     SmallDialog small;
-    small.show();
-    EXPECT_EQ(small.focusWidget(), small.Control(IDOK));
+    small.ShowModeless();
+    EXPECT_EQ(WindowOf(small).focusWidget(), Widget(small, IDOK));
 }
 
 TEST(Keyboard, InitialisationRunsOnceBeforeTheFirstShowing) {
     PanelDialog panel;
     panel.port = 5;
-    panel.show();
-    EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_PORT)->text(), QStringLiteral("5"));
-    panel.hide();
+    panel.ShowModeless();
+    EXPECT_EQ(WidgetAs<QLineEdit>(panel, IDC_PORT)->text(), QStringLiteral("5"));
+    WindowOf(panel).hide();
     panel.port = 6;
-    panel.show();
-    EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_PORT)->text(), QStringLiteral("5"));
+    panel.ShowModeless();
+    EXPECT_EQ(WidgetAs<QLineEdit>(panel, IDC_PORT)->text(), QStringLiteral("5"));
 }
 
 TEST(Keyboard, EnterOnAFocusedButtonPressesIt) {
     PanelDialog panel;
-    panel.show();
-    QTest::keyClick(panel.focusWidget(), Qt::Key_Return);
+    panel.ShowModeless();
+    QTest::keyClick(WindowOf(panel).focusWidget(), Qt::Key_Return);
     EXPECT_EQ(panel.cancelCount, 1);
     EXPECT_EQ(panel.okCount, 0);
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(panel.result(), QDialog::Rejected);
+    EXPECT_FALSE(panel.IsVisible());
+    EXPECT_EQ(panel.Result(), DialogBase::kIdCancel);
 }
 
 TEST(Keyboard, EnterElsewhereWithoutADefaultButtonIssuesOk) {
     PanelDialog panel;
-    panel.show();
-    panel.Control(IDC_PORT)->setFocus();
-    QTest::keyClick(panel.Control(IDC_PORT), Qt::Key_Return);
+    panel.ShowModeless();
+    Widget(panel, IDC_PORT)->setFocus();
+    QTest::keyClick(Widget(panel, IDC_PORT), Qt::Key_Return);
     EXPECT_EQ(panel.okCount, 1);
     EXPECT_EQ(panel.cancelCount, 0);
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(panel.result(), QDialog::Accepted);
+    EXPECT_FALSE(panel.IsVisible());
+    EXPECT_EQ(panel.Result(), DialogBase::kIdOk);
 }
 
 TEST(Keyboard, EnterWithAWordInAnIntegerBoxKeepsTheDialogOpen) {
     PanelDialog panel;
-    panel.show();
-    auto* port = panel.ControlAs<QLineEdit>(IDC_PORT);
+    panel.ShowModeless();
+    auto* port = WidgetAs<QLineEdit>(panel, IDC_PORT);
     port->setText(QStringLiteral("COM"));
     port->setFocus();
     int boxes = 0;
@@ -72,13 +72,13 @@ TEST(Keyboard, EnterWithAWordInAnIntegerBoxKeepsTheDialogOpen) {
     QTest::keyClick(port, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(panel.okCount, 1);
     EXPECT_EQ(boxes, 1);
-    EXPECT_TRUE(panel.isVisible());
+    EXPECT_TRUE(panel.IsVisible());
 }
 
 TEST(Keyboard, EnterInTheComboBoxIssuesOkToo) {
     PanelDialog panel;
-    panel.show();
-    auto* list = panel.ControlAs<QComboBox>(IDC_LIST);
+    panel.ShowModeless();
+    auto* list = WidgetAs<QComboBox>(panel, IDC_LIST);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(panel.okCount, 1);
@@ -87,61 +87,62 @@ TEST(Keyboard, EnterInTheComboBoxIssuesOkToo) {
 
 TEST(Keyboard, EscapeAndTheCloseButtonCancel) {
     PanelDialog panel;
-    panel.show();
-    panel.Control(IDC_PORT)->setFocus();
-    QTest::keyClick(panel.Control(IDC_PORT), Qt::Key_Escape);
+    panel.ShowModeless();
+    Widget(panel, IDC_PORT)->setFocus();
+    QTest::keyClick(Widget(panel, IDC_PORT), Qt::Key_Escape);
     EXPECT_EQ(panel.cancelCount, 1);
-    EXPECT_FALSE(panel.isVisible());
+    EXPECT_FALSE(panel.IsVisible());
 
     PanelDialog again;
-    again.show();
-    again.ControlAs<QComboBox>(IDC_LIST)->setFocus();
-    QTest::keyClick(again.Control(IDC_LIST), Qt::Key_Escape);
+    again.ShowModeless();
+    WidgetAs<QComboBox>(again, IDC_LIST)->setFocus();
+    QTest::keyClick(Widget(again, IDC_LIST), Qt::Key_Escape);
     EXPECT_EQ(again.cancelCount, 1);
 
     PanelDialog closed;
-    closed.show();
-    EXPECT_TRUE(closed.close());
+    closed.ShowModeless();
+    EXPECT_TRUE(WindowOf(closed).close());
     EXPECT_EQ(closed.cancelCount, 1);
-    EXPECT_EQ(closed.result(), QDialog::Rejected);
+    EXPECT_EQ(closed.Result(), DialogBase::kIdCancel);
 }
 
 TEST(Keyboard, EnterPressesTheDefaultButtonAndItsMappedHandler) {
     SmallDialog small;
     int okClicks = 0;
     small.Map(Notification::Clicked, IDOK, [&](int) { ++okClicks; });
-    small.show();
-    small.Control(IDC_VALUE)->setFocus();
-    QTest::keyClick(small.Control(IDC_VALUE), Qt::Key_Return);
+    small.ShowModeless();
+    Widget(small, IDC_VALUE)->setFocus();
+    QTest::keyClick(Widget(small, IDC_VALUE), Qt::Key_Return);
     EXPECT_EQ(okClicks, 1);
     EXPECT_EQ(small.okCount, 0);  // the mapped handler replaces OnOK
-    EXPECT_TRUE(small.isVisible());
+    EXPECT_TRUE(small.IsVisible());
 
     // Without a mapping the button ends the dialog through OnOK.
     SmallDialog plain;
-    plain.show();
+    plain.ShowModeless();
     plain.value = 0;
-    plain.Control(IDC_VALUE)->setFocus();
-    QTest::keyClick(plain.Control(IDC_VALUE), Qt::Key_Return);
+    Widget(plain, IDC_VALUE)->setFocus();
+    QTest::keyClick(Widget(plain, IDC_VALUE), Qt::Key_Return);
     EXPECT_EQ(plain.okCount, 1);
-    EXPECT_EQ(plain.result(), QDialog::Accepted);
+    EXPECT_EQ(plain.Result(), DialogBase::kIdOk);
 }
 
 TEST(Keyboard, DoModalReturnsHowTheDialogEnded) {
     SmallDialog small;
     small.value = 42;
     ModalWatcher escaper([&](QWidget* modal) {
-        if (modal == &small && small.focusWidget()) QTest::keyClick(small.focusWidget(), Qt::Key_Escape);
+        if (modal == &WindowOf(small) && WindowOf(small).focusWidget())
+            QTest::keyClick(WindowOf(small).focusWidget(), Qt::Key_Escape);
     });
-    EXPECT_EQ(small.DoModal(), QDialog::Rejected);
+    EXPECT_EQ(small.DoModal(), DialogBase::kIdCancel);
     EXPECT_EQ(small.cancelCount, 1);
 
     SmallDialog accepted;
     ModalWatcher presser([&](QWidget* modal) {
-        if (modal == &accepted && accepted.focusWidget())
-            QTest::keyClick(accepted.focusWidget(), Qt::Key_Return);  // focus is on "ОК"
+        if (modal == &WindowOf(accepted) && WindowOf(accepted).focusWidget())
+            QTest::keyClick(WindowOf(accepted).focusWidget(), Qt::Key_Return);  // focus is on "ОК"
     });
-    EXPECT_EQ(accepted.DoModal(), QDialog::Accepted);
+    EXPECT_EQ(accepted.DoModal(), DialogBase::kIdOk);
     EXPECT_EQ(accepted.okCount, 1);
 }
 

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
 
 namespace testing_ui {
@@ -25,7 +25,7 @@ void MapLevelAndPower(PanelDialog& panel) {
     panel.Map(Notification::Draw, IDC_LEVEL, [&panel](int) {
         panel.log.push_back("level:begin");
         panel.UpdateData(true);
-        panel.levelText = QString::number(panel.level);
+        panel.levelText = std::to_string(panel.level);
         panel.power = panel.level * 10;
         panel.UpdateData(false);
         panel.log.push_back("level:end");
@@ -42,46 +42,46 @@ TEST(SliderDraw, RunsOnceForEachSliderWhenFirstShown) {
     DrainEvents();
     EXPECT_TRUE(panel.log.empty());  // nothing is drawn before the dialog shows
 
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "level:end") >= 1; }));
     DrainEvents();
     EXPECT_EQ(Count(panel.log, "level:begin"), 1);
     // Power drawn once: its first showing and the level handler's push coalesce.
     EXPECT_EQ(Count(panel.log, "power:30"), 1);
-    EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_LEVEL_VAL)->text(), QStringLiteral("3"));
+    EXPECT_EQ(WidgetAs<QLineEdit>(panel, IDC_LEVEL_VAL)->text(), QStringLiteral("3"));
 }
 
 TEST(SliderDraw, PushInsideAHandlerRunsTheOtherHandlerAfterwards) {
     PanelDialog panel;
     MapLevelAndPower(panel);
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:30") == 1; }));
     DrainEvents();
     panel.log.clear();
 
     // The user moves the level slider.
-    panel.ControlAs<QSlider>(IDC_LEVEL)->setValue(7);
+    WidgetAs<QSlider>(panel, IDC_LEVEL)->setValue(7);
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:70") == 1; }));
     DrainEvents();
     const std::vector<std::string> expected{"level:begin", "level:end", "power:70"};
     EXPECT_EQ(panel.log, expected);
-    EXPECT_EQ(panel.ControlAs<QLineEdit>(IDC_LEVEL_VAL)->text(), QStringLiteral("7"));
+    EXPECT_EQ(WidgetAs<QLineEdit>(panel, IDC_LEVEL_VAL)->text(), QStringLiteral("7"));
 }
 
 TEST(SliderDraw, MovesInARowDrawOnceWithTheLastPosition) {
     PanelDialog panel;
     MapLevelAndPower(panel);
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:30") == 1; }));
     DrainEvents();
     panel.log.clear();
 
-    auto* level = panel.ControlAs<QSlider>(IDC_LEVEL);
+    auto* level = WidgetAs<QSlider>(panel, IDC_LEVEL);
     for (int v : {4, 5, 6}) level->setValue(v);
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "level:end") == 1; }));
     DrainEvents();
     EXPECT_EQ(Count(panel.log, "level:begin"), 1);
-    EXPECT_EQ(panel.levelText, QStringLiteral("6"));
+    EXPECT_EQ(panel.levelText, "6");
 }
 
 TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt) {
@@ -94,13 +94,13 @@ TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt) {
         panel.UpdateData(false);
         panel.log.push_back("flag:end");
     });
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:30") == 1; }));
     DrainEvents();
     panel.log.clear();
 
-    panel.Control(IDC_FLAG)->setFocus();
-    static_cast<QAbstractButton*>(panel.Control(IDC_FLAG))->click();
+    Widget(panel, IDC_FLAG)->setFocus();
+    static_cast<QAbstractButton*>(Widget(panel, IDC_FLAG))->click();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:10") == 1; }));
     DrainEvents();
     const std::vector<std::string> expected{"flag:begin", "flag:end", "level:begin", "level:end", "power:10"};
@@ -110,11 +110,11 @@ TEST(SliderDraw, ClickHandlerPushRunsTheSliderHandlerAfterIt) {
 TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange) {
     PanelDialog panel;
     MapLevelAndPower(panel);
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:30") == 1; }));
     DrainEvents();
     panel.log.clear();
-    panel.ControlAs<QLineEdit>(IDC_PORT)->setText(QStringLiteral("abc"));
+    WidgetAs<QLineEdit>(panel, IDC_PORT)->setText(QStringLiteral("abc"));
 
     bool moved = false;
     ModalWatcher closer([&](QWidget* modal) {
@@ -122,7 +122,7 @@ TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange) {
         if (!box) return;
         if (!moved) {
             moved = true;
-            panel.ControlAs<QSlider>(IDC_LEVEL)->setValue(2);
+            WidgetAs<QSlider>(panel, IDC_LEVEL)->setValue(2);
             return;  // let the box's own loop run a while with the Draw queued
         }
         box->button(QMessageBox::Ok)->click();
@@ -138,12 +138,12 @@ TEST(SliderDraw, AMoveDuringAFailedPullIsDrawnAfterTheExchange) {
 TEST(SliderDraw, HiddenDialogDoesNotDraw) {
     PanelDialog panel;
     MapLevelAndPower(panel);
-    panel.show();
+    panel.ShowModeless();
     ASSERT_TRUE(WaitUntil([&] { return Count(panel.log, "power:30") == 1; }));
-    panel.hide();
+    WindowOf(panel).hide();
     DrainEvents();
     panel.log.clear();
-    panel.ControlAs<QSlider>(IDC_LEVEL)->setValue(9);
+    WidgetAs<QSlider>(panel, IDC_LEVEL)->setValue(9);
     DrainEvents();
     EXPECT_TRUE(panel.log.empty());
 }

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
 #include "platform/Event.h"
 
@@ -50,7 +50,7 @@ TEST(SysCommand, SameThreadRunsAtOnce) {
 
 TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread) {
     PanelDialog panel;
-    panel.show();
+    panel.ShowModeless();
     Sender sender;
     sender.Start(panel, 113, nullptr, 5000);
     ASSERT_TRUE(WaitUntil([&] { return sender.done.load(); }));
@@ -78,7 +78,7 @@ TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned) {
 
 TEST(SysCommand, ServedWhileAMessageBoxIsOpen) {
     PanelDialog panel;
-    panel.show();
+    panel.ShowModeless();
     bool servedInsideBox = false;
     bool boxOpen = false;
     panel.onSysCommand = [&](unsigned) { servedInsideBox = boxOpen; };
@@ -92,7 +92,8 @@ TEST(SysCommand, ServedWhileAMessageBoxIsOpen) {
         else if (sender.done)
             box->button(QMessageBox::Ok)->click();
     });
-    QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("open"), QMessageBox::Ok, &panel);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("open"), QMessageBox::Ok,
+                    &WindowOf(panel));
     boxOpen = true;
     box.exec();
     boxOpen = false;
@@ -103,20 +104,20 @@ TEST(SysCommand, ServedWhileAMessageBoxIsOpen) {
 
 TEST(SysCommand, ServedWhileAnotherModalDialogRuns) {
     PanelDialog panel;
-    panel.show();
+    panel.ShowModeless();
     SmallDialog child(&panel);
     bool servedInsideChild = false;
-    panel.onSysCommand = [&](unsigned) { servedInsideChild = child.isVisible(); };
+    panel.onSysCommand = [&](unsigned) { servedInsideChild = child.IsVisible(); };
 
     Sender sender;
     ModalWatcher watcher([&](QWidget* modal) {
-        if (modal != &child) return;
+        if (modal != &WindowOf(child)) return;
         if (!sender.thread.joinable())
             sender.Start(panel, 112, nullptr, 5000);
         else if (sender.done)
-            child.EndDialog(QDialog::Rejected);
+            child.EndDialog(DialogBase::kIdCancel);
     });
-    EXPECT_EQ(child.DoModal(), QDialog::Rejected);
+    EXPECT_EQ(child.DoModal(), DialogBase::kIdCancel);
     ASSERT_TRUE(sender.done);
     EXPECT_TRUE(sender.result);
     EXPECT_TRUE(servedInsideChild);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,8 +18,8 @@ using platform::ui::DialogBase;
 using platform::ui::Notification;
 
 enum : int {
-    IDOK = 1,
-    IDCANCEL = 2,
+    IDOK = DialogBase::kIdOk,
+    IDCANCEL = DialogBase::kIdCancel,
     IDC_PORT = 1000,
     IDC_PORT_SPIN,
     IDC_NAME,
@@ -97,18 +95,19 @@ struct Recorder {
 // A dialog on the panel template with a member for every exchanged control.
 class PanelDialog : public DialogBase, public Recorder {
 public:
-    explicit PanelDialog(QWidget* parent = nullptr) : DialogBase(kPanelTemplate, parent) {}
+    explicit PanelDialog(DialogBase* parent = nullptr) : DialogBase(kPanelTemplate, parent) {}
 
     int port = 1;
-    QString name;
+    std::string name;
     int list = 1;
     int flag = 0;
     int wrap = 1;
     int level = 3;
-    QString levelText;
+    std::string levelText;
     int power = 10;
-    QString state;
+    std::string state;
     int count = 0;
+    platform::ui::DialogControl off;  // bound by the first exchange
 
     void Map(Notification n, int id, Handler handler) { OnNotify(n, id, std::move(handler)); }
 
@@ -124,6 +123,7 @@ protected:
         dx.Slider(IDC_POWER, power);
         dx.Text(IDC_STATE, state);
         dx.Int(IDC_COUNT, count);
+        dx.Control(IDC_OFF, off);
     }
     void OnSysCommand(unsigned code, long extra) override {
         sysCommands.push_back(code);
@@ -144,7 +144,7 @@ protected:
 // A dialog on the small template: one integer box.
 class SmallDialog : public DialogBase, public Recorder {
 public:
-    explicit SmallDialog(QWidget* parent = nullptr) : DialogBase(kSmallTemplate, parent) {}
+    explicit SmallDialog(DialogBase* parent = nullptr) : DialogBase(kSmallTemplate, parent) {}
 
     int value = 0;
 

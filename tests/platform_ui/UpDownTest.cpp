@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
-#include "platform/ui/UpDownControl.h"
+#include "platform/ui/qt/UpDownControl.h"
 
 namespace testing_ui {
 namespace {
@@ -16,10 +16,10 @@ TEST(UpDown, ArrowsReportTheSignOfTheChange) {
     PanelDialog panel;
     std::vector<int> deltas;
     panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
-    panel.show();
+    panel.ShowModeless();
 
-    auto* up = panel.findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_UP"));
-    auto* down = panel.findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_DOWN"));
+    auto* up = WindowOf(panel).findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_UP"));
+    auto* down = WindowOf(panel).findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_DOWN"));
     ASSERT_NE(up, nullptr);
     ASSERT_NE(down, nullptr);
     QTest::mouseClick(up, Qt::LeftButton);
@@ -29,17 +29,17 @@ TEST(UpDown, ArrowsReportTheSignOfTheChange) {
 
     // The arrows lie one above the other inside the control's rectangle.
     EXPECT_LT(up->geometry().bottom(), down->geometry().top() + 1);
-    EXPECT_TRUE(panel.Control(IDC_PORT_SPIN)->rect().contains(down->geometry()));
+    EXPECT_TRUE(Widget(panel, IDC_PORT_SPIN)->rect().contains(down->geometry()));
 }
 
 TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused) {
     PanelDialog panel;
     std::vector<int> deltas;
     panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
-    panel.show();
-    QWidget* spin = panel.Control(IDC_PORT_SPIN);
+    panel.ShowModeless();
+    QWidget* spin = Widget(panel, IDC_PORT_SPIN);
     spin->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(panel.focusWidget(), spin);
+    EXPECT_EQ(WindowOf(panel).focusWidget(), spin);
 
     QTest::keyClick(spin, Qt::Key_Up);
     QTest::keyClick(spin, Qt::Key_Down);
@@ -48,23 +48,13 @@ TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused) {
 }
 
 TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken) {
-    platform::ui::UpDownControl control(QStringLiteral("IDC_X"), false);
-    QSignalSpy spy(&control, &platform::ui::UpDownControl::deltaPos);
+    platform::ui::qt::UpDownControl control(QStringLiteral("IDC_X"), false);
+    QSignalSpy spy(&control, &platform::ui::qt::UpDownControl::deltaPos);
     QTest::keyClick(&control, Qt::Key_Up);
     EXPECT_EQ(spy.count(), 0);
     control.UpButton()->click();
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), -1);
-}
-
-TEST(UpDown, NotifyReachesTheMappedHandlerWithItsDelta) {
-    SmallDialog small;
-    int last = 0;
-    small.Map(Notification::DeltaPos, IDC_VALUE_SPIN, [&](int delta) { last = delta; });
-    small.Notify(Notification::DeltaPos, IDC_VALUE_SPIN, -3);
-    EXPECT_EQ(last, -3);
-    small.Notify(Notification::DeltaPos, IDC_PORT_SPIN, 5);  // nothing mapped: ignored
-    EXPECT_EQ(last, -3);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDialogs.h"
+#include "QtDialogs.h"
 #include "WaitUntil.h"
 
 namespace testing_ui {
@@ -34,20 +34,23 @@ QPoint FreePoint(const QWidget& dialog) {
 TEST(WindowMenu, StandardItemsThenAppendedOnes) {
     PanelDialog panel;
     panel.AppendMenuSeparator();
-    panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
-    panel.AppendMenuItem(QStringLiteral("Скорость ..."), 114);
+    panel.AppendMenuItem("&О проекте...", 16);
+    panel.AppendMenuItem("Скорость ...", 114);
+    const QtDialogWindow& window = WindowOf(panel);
 
-    auto* menu = panel.findChild<QMenu*>(QStringLiteral("IDM_SYSMENU"));
+    auto* menu = window.findChild<QMenu*>(QString::fromLatin1(QtDialogWindow::kWindowMenuName));
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu, panel.WindowMenu());
+    EXPECT_EQ(menu, window.WindowMenu());
+    EXPECT_EQ(menu->objectName(), QStringLiteral("IDM_SYSMENU"));
     const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("Свернуть"),
                                QStringLiteral("-"),           QStringLiteral("Закрыть"),
                                QStringLiteral("-"),           QStringLiteral("&О проекте..."),
                                QStringLiteral("Скорость ...")};
     EXPECT_EQ(Entries(menu), expected);
 
-    auto* close = menu->findChild<QAction*>(QStringLiteral("SC_CLOSE"));
-    if (!close) close = panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"));
+    const QString closeName = QString::fromLatin1(QtDialogWindow::kCloseActionName);
+    auto* close = menu->findChild<QAction*>(closeName);
+    if (!close) close = window.findChild<QAction*>(closeName);
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
     for (QAction* action : menu->actions())
@@ -57,17 +60,17 @@ TEST(WindowMenu, StandardItemsThenAppendedOnes) {
 TEST(WindowMenu, NoMinimiseWithoutAMinimiseBox) {
     SmallDialog small;
     const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("-"), QStringLiteral("Закрыть")};
-    EXPECT_EQ(Entries(small.WindowMenu()), expected);
+    EXPECT_EQ(Entries(WindowOf(small).WindowMenu()), expected);
 }
 
 TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses) {
     PanelDialog panel;
-    panel.AppendMenuItem(QStringLiteral("&О проекте..."), 16);
-    panel.AppendMenuItem(QStringLiteral("Скорость ..."), 114);
-    panel.show();
+    panel.AppendMenuItem("&О проекте...", 16);
+    panel.AppendMenuItem("Скорость ...", 114);
+    panel.ShowModeless();
 
-    auto* about = panel.findChild<QAction*>(QStringLiteral("CMD_16"));
-    auto* speed = panel.findChild<QAction*>(QStringLiteral("CMD_114"));
+    auto* about = WindowOf(panel).findChild<QAction*>(QStringLiteral("CMD_16"));
+    auto* speed = WindowOf(panel).findChild<QAction*>(QStringLiteral("CMD_114"));
     ASSERT_NE(about, nullptr);
     ASSERT_NE(speed, nullptr);
     speed->trigger();
@@ -80,53 +83,57 @@ TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses) {
 
 TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises) {
     PanelDialog panel;
-    panel.show();
-    panel.findChild<QAction*>(QStringLiteral("SC_MINIMIZE"))->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return panel.isMinimized(); }));
+    panel.ShowModeless();
+    QtDialogWindow& window = WindowOf(panel);
+    window.findChild<QAction*>(QString::fromLatin1(QtDialogWindow::kMinimiseActionName))->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return window.isMinimized(); }));
 
-    panel.findChild<QAction*>(QStringLiteral("SC_CLOSE"))->trigger();
+    window.findChild<QAction*>(QString::fromLatin1(QtDialogWindow::kCloseActionName))->trigger();
     ASSERT_TRUE(WaitUntil([&] { return panel.cancelCount == 1; }));
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(panel.result(), QDialog::Rejected);
+    EXPECT_FALSE(panel.IsVisible());
+    EXPECT_EQ(panel.Result(), DialogBase::kIdCancel);
 }
 
 TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl) {
     PanelDialog panel;
-    panel.show();
-    QMenu* menu = panel.WindowMenu();
+    panel.ShowModeless();
+    QtDialogWindow& window = WindowOf(panel);
+    QMenu* menu = window.WindowMenu();
 
-    QWidget* button = panel.Control(IDCANCEL);
+    QWidget* button = Widget(panel, IDCANCEL);
     QContextMenuEvent onButton(QContextMenuEvent::Mouse, QPoint(3, 3), button->mapToGlobal(QPoint(3, 3)));
     QApplication::sendEvent(button, &onButton);
     DrainEvents();
     EXPECT_FALSE(menu->isVisible());
 
-    const QPoint free = FreePoint(panel);
+    const QPoint free = FreePoint(window);
     ASSERT_GE(free.x(), 0);
-    QContextMenuEvent onDialog(QContextMenuEvent::Mouse, free, panel.mapToGlobal(free));
-    QApplication::sendEvent(&panel, &onDialog);
+    QContextMenuEvent onDialog(QContextMenuEvent::Mouse, free, window.mapToGlobal(free));
+    QApplication::sendEvent(&window, &onDialog);
     ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
     menu->hide();
 }
 
 TEST(WindowMenu, AltSpaceOpensIt) {
     PanelDialog panel;
-    panel.show();
-    panel.activateWindow();
-    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == &panel; }));
-    QTest::keyClick(panel.focusWidget(), Qt::Key_Space, Qt::AltModifier);
-    ASSERT_TRUE(WaitUntil([&] { return panel.WindowMenu()->isVisible(); }));
-    panel.WindowMenu()->hide();
-    ASSERT_TRUE(WaitUntil([&] { return !panel.WindowMenu()->isVisible(); }));
+    panel.ShowModeless();
+    QtDialogWindow& window = WindowOf(panel);
+    window.activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == &window; }));
+    QTest::keyClick(window.focusWidget(), Qt::Key_Space, Qt::AltModifier);
+    ASSERT_TRUE(WaitUntil([&] { return window.WindowMenu()->isVisible(); }));
+    window.WindowMenu()->hide();
+    ASSERT_TRUE(WaitUntil([&] { return !window.WindowMenu()->isVisible(); }));
     EXPECT_EQ(panel.cancelCount, 0);  // the focused button was not pressed
 
     // Also from a box being typed in, which gets no blank.
-    auto* port = panel.Control(IDC_PORT);
+    auto* port = WidgetAs<QLineEdit>(panel, IDC_PORT);
     port->setFocus();
     QTest::keyClick(port, Qt::Key_Space, Qt::AltModifier);
-    ASSERT_TRUE(WaitUntil([&] { return panel.WindowMenu()->isVisible(); }));
-    panel.WindowMenu()->hide();
-    EXPECT_EQ(static_cast<QLineEdit*>(port)->text(), QStringLiteral("1"));
+    ASSERT_TRUE(WaitUntil([&] { return window.WindowMenu()->isVisible(); }));
+    window.WindowMenu()->hide();
+    EXPECT_EQ(port->text(), QStringLiteral("1"));
+    EXPECT_EQ(panel.GetDlgItemText(IDC_PORT), "1");
 }
 
 }  // namespace
