@@ -3,6 +3,7 @@
 #include <array>
 
 #include "link/LinkState.h"
+#include "link/RefreshCodes.h"
 #include "platform/ui/FormatText.h"
 #include "protocols/Catalogue.h"
 #include "protocols/FrameText.h"
