@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
+#include "link/LinkState.h"
 #include "link/PortOps.h"
 #include "platform/Event.h"
 #include "protocols/Catalogue.h"
@@ -47,6 +48,7 @@ struct Line {
     int readsBeforeStop = -1;  // -1: no stop signal
     const std::uint8_t* buffer = nullptr;
     const platform::Event* stop = nullptr;
+    const linkcore::LinkState* state = nullptr;
     std::vector<Read> reads;
 };
 
@@ -148,7 +150,8 @@ void RunProtocol(int protocolIndex, const std::uint8_t* line, std::size_t lineSi
     std::fill_n(buffer.get(), kBufferSize, 0xC3);
     modelBuffer.fill(0xC3);
 
-    g_line = Line{line, lineSize, 0, readsBeforeStop, buffer.get(), &stop, {}};
+    static linkcore::LinkState state;
+    g_line = Line{line, lineSize, 0, readsBeforeStop, buffer.get(), &stop, &state, {}};
     std::size_t modelPos = 0;
     int modelReadsBeforeStop = readsBeforeStop;
 
@@ -159,7 +162,7 @@ void RunProtocol(int protocolIndex, const std::uint8_t* line, std::size_t lineSi
         const std::size_t start = g_line.pos;
         g_line.reads.clear();
 
-        const PassResult result = workers::ReadFramePass(protocol, waits, buffer.get(), stop);
+        const PassResult result = workers::ReadFramePass(state, protocol, waits, buffer.get(), stop);
         const ModelPass model =
             ModelOnePass(framing, waits, modelPos, modelReadsBeforeStop, line, lineSize, modelBuffer);
 
@@ -195,8 +198,10 @@ void RunProtocol(int protocolIndex, const std::uint8_t* line, std::size_t lineSi
 
 namespace linkcore {
 
-platform::ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const platform::Event& stop) {
+platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                                const platform::Event& stop) {
     Line& line = g_line;
+    FUZZ_CHECK(&s == line.state);
     FUZZ_CHECK(&stop == line.stop);
     FUZZ_CHECK(n >= 1);
     FUZZ_CHECK(dest >= line.buffer && dest + n <= line.buffer + kBufferSize);

@@ -14,13 +14,6 @@ namespace linkcore {
 
 namespace {
 
-// Connect and Disconnect stop a running capture too, so that no reader is
-// left on a closed or reopened port.
-void StopPortUsers() {
-    LinkState& s = Link();
-    StopWorkers({s.stopSingleRead.get(), s.stopAutoRead.get(), s.stopCapture.get(), s.stopSimulator.get()});
-}
-
 std::string Format(const char* format, unsigned n) {
     char text[64];
     std::snprintf(text, sizeof text, format, n);
@@ -36,12 +29,13 @@ std::string DeviceBehind(const std::string& path) {
 
 }  // namespace
 
-ConnectOutcome Connect(int portNumber, int decoder) {
-    LinkState& s = Link();
+ConnectOutcome Connect(LinkState& s, int portNumber, int decoder) {
     ConnectOutcome outcome;
 
+    // Every worker stops, a running capture too, so that no reader is
+    // left on a closed or reopened port.
     if (s.port.load()) {
-        StopPortUsers();
+        StopAllWorkers(s);
         s.port.store(nullptr);
         s.portHandle.reset();
     }
@@ -67,18 +61,18 @@ ConnectOutcome Connect(int portNumber, int decoder) {
     s.port.store(s.portHandle.get());
 
     const protocols::ProtocolInfo& protocol = protocols::Protocol(decoder);
-    SetLineSpeed(protocol.connect.mode, static_cast<int>(protocol.connect.speed));
+    SetLineSpeed(s, protocol.connect.mode, static_cast<int>(protocol.connect.speed));
     s.portOpen.store(true);
     outcome.opened = true;
     outcome.stateText = res::kConnected;
     return outcome;
 }
 
-void Disconnect() {
-    LinkState& s = Link();
+void Disconnect(LinkState& s) {
     if (s.port.load()) {
-        StopPortUsers();
-        s.portHandle->ApplySettings(s.savedLineSettings);
+        StopAllWorkers(s);
+        // Best effort: the port closes whether or not it takes them back.
+        static_cast<void>(s.portHandle->ApplySettings(s.savedLineSettings));
         s.port.store(nullptr);
         s.portHandle.reset();
     }

@@ -6,6 +6,8 @@
 
 namespace linkcore {
 
+struct LinkState;
+
 // What Connect did, for the dialog to show.
 struct ConnectOutcome {
     bool opened = false;
@@ -18,10 +20,12 @@ struct ConnectOutcome {
 // writing its settings back), then opens "COM<portNumber>" at the speed
 // the decoder selection asks for and saves the port's own settings.
 // A failed open leaves no port and portOpen false.
-ConnectOutcome Connect(int portNumber, int decoder);
+ConnectOutcome Connect(LinkState& s, int portNumber, int decoder);
+ConnectOutcome Connect(int portNumber, int decoder);  // on Link()
 
 // Disconnect: stops the workers, writes the saved settings back, closes
 // the port. Always ends with no port and portOpen false.
-void Disconnect();
+void Disconnect(LinkState& s);
+void Disconnect();  // on Link()
 
 }  // namespace linkcore

@@ -1,13 +1,10 @@
 #include "link/LinkState.h"
 
+#include "link/Connection.h"
+#include "link/PortOps.h"
 #include "link/StopWorkers.h"
 
 namespace linkcore {
-
-LinkState& Link() {
-    static LinkState state;
-    return state;
-}
 
 namespace {
 
@@ -19,25 +16,25 @@ std::unique_ptr<platform::Event> MakeStopEvent() {
 }
 
 void DropSyncObjects(LinkState& s) {
-    s.stopSingleRead.reset();
-    s.stopAutoRead.reset();
-    s.stopCapture.reset();
-    s.stopSimulator.reset();
+    for (WorkerSlot& slot : s.workerSlots) slot.stop.reset();
     s.rxLock.reset();
     s.outLock.reset();
 }
 
 }  // namespace
 
-bool CreateSyncObjects(RefreshSink* window) {
-    LinkState& s = Link();
-    s.stopSingleRead = MakeStopEvent();
-    s.stopAutoRead = MakeStopEvent();
-    s.stopSimulator = MakeStopEvent();
-    s.stopCapture = MakeStopEvent();
-    if (!s.stopSingleRead || !s.stopAutoRead || !s.stopSimulator || !s.stopCapture) {
-        DropSyncObjects(s);
-        return false;
+LinkState& Link() {
+    static LinkState state;
+    return state;
+}
+
+bool CreateSyncObjects(LinkState& s, RefreshSink* window) {
+    for (WorkerSlot& slot : s.workerSlots) {
+        slot.stop = MakeStopEvent();
+        if (!slot.stop) {
+            DropSyncObjects(s);
+            return false;
+        }
     }
     s.rxLock = std::make_unique<platform::BoundedLock>();
     s.outLock = std::make_unique<platform::BoundedLock>();
@@ -45,12 +42,12 @@ bool CreateSyncObjects(RefreshSink* window) {
     return true;
 }
 
-void ReleaseSyncObjects() {
-    LinkState& s = Link();
-    if (!s.stopSingleRead) return;  // never created, or already released
-    StopAllWorkers();
+void ReleaseSyncObjects(LinkState& s) {
+    if (!s.workerSlots.front().stop) return;  // never created, or already released
+    StopAllWorkers(s);
     if (s.portHandle) {
-        s.portHandle->ApplySettings(s.savedLineSettings);
+        // Best effort: the port closes whether or not it takes them back.
+        static_cast<void>(s.portHandle->ApplySettings(s.savedLineSettings));
         s.port.store(nullptr);
         s.portHandle.reset();
     }
@@ -59,8 +56,7 @@ void ReleaseSyncObjects() {
     DropSyncObjects(s);
 }
 
-void ResetLinkDataForTests() {
-    LinkState& s = Link();
+void ResetLinkDataForTests(LinkState& s) {
     s.lineSpeed = 0;
     s.lineSettings = {};
     s.savedLineSettings = {};
@@ -73,5 +69,14 @@ void ResetLinkDataForTests() {
     s.linkStatus.store(kStatusNothing);
     s.gearCode = kInitialGearCode;
 }
+
+// The dialog's forms of the link operations, on the process-wide instance.
+
+bool CreateSyncObjects(RefreshSink* window) { return CreateSyncObjects(Link(), window); }
+void ReleaseSyncObjects() { ReleaseSyncObjects(Link()); }
+void ResetLinkDataForTests() { ResetLinkDataForTests(Link()); }
+ConnectOutcome Connect(int portNumber, int decoder) { return Connect(Link(), portNumber, decoder); }
+void Disconnect() { Disconnect(Link()); }
+void SetLineSpeed(std::string_view mode, int speed) { SetLineSpeed(Link(), mode, speed); }
 
 }  // namespace linkcore

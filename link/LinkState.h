@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -27,8 +28,32 @@ inline constexpr int kStatusCaptureWritten = 300;
 
 inline constexpr std::uint8_t kInitialGearCode = 0x05;
 
-// The one process-wide record through which the dialog and its workers
-// share the serial link. Plain data; the rules of use are in the comments.
+// The kinds of worker. Their slots in LinkState come in this order, which
+// is also the order in which stopping them all signals them.
+enum class WorkerKind { SingleRead, AutoRead, Capture, Simulator };
+inline constexpr std::size_t kWorkerKindCount = 4;
+
+// One worker's stop signal and thread. The stop event exists from
+// CreateSyncObjects to ReleaseSyncObjects; a worker is started only while
+// it does.
+struct WorkerSlot {
+    WorkerSlot() = default;
+    // A worker still running when its slot goes is stopped before the
+    // thread is joined, so the join cannot wait on it.
+    ~WorkerSlot() {
+        if (stop) stop->Set();
+    }
+    WorkerSlot(const WorkerSlot&) = delete;
+    WorkerSlot& operator=(const WorkerSlot&) = delete;
+
+    std::unique_ptr<platform::Event> stop;
+    platform::WorkerThread thread;  // declared after `stop`: joined before it goes
+};
+
+// The record through which the dialog and its workers share the serial
+// link. The dialog uses the one process-wide instance (Link()); everything
+// below it takes the record as a parameter. Plain data; the rules of use
+// are in the comments.
 struct LinkState {
     // --- port (written by the dialog thread only) ---
     std::unique_ptr<platform::SerialPort> portHandle;  // owner of the open port
@@ -52,37 +77,37 @@ struct LinkState {
     std::atomic<int> linkStatus{kStatusNothing};  // rxLock when published with a frame
     std::uint8_t gearCode = kInitialGearCode;     // outLock
 
-    // --- locks and stop signals: exist from CreateSyncObjects to ReleaseSyncObjects ---
+    // --- locks: exist from CreateSyncObjects to ReleaseSyncObjects ---
     std::unique_ptr<platform::BoundedLock> outLock;
     std::unique_ptr<platform::BoundedLock> rxLock;
-    std::unique_ptr<platform::Event> stopSingleRead;
-    std::unique_ptr<platform::Event> stopAutoRead;
-    std::unique_ptr<platform::Event> stopSimulator;
-    std::unique_ptr<platform::Event> stopCapture;
-
-    // --- the worker threads, one slot per kind, kept for StopWorkers ---
-    platform::WorkerThread singleReadThread;
-    platform::WorkerThread autoReadThread;
-    platform::WorkerThread simulatorThread;
-    platform::WorkerThread captureThread;
 
     // --- window: receiver of every refresh request ---
     std::atomic<RefreshSink*> mainWindow{nullptr};
+
+    // --- the workers, one slot per kind in WorkerKind order. Last, so that
+    // on destruction the workers end before what they use goes. ---
+    std::array<WorkerSlot, kWorkerKindCount> workerSlots;
+
+    WorkerSlot& Slot(WorkerKind kind) { return workerSlots[static_cast<std::size_t>(kind)]; }
+    const WorkerSlot& Slot(WorkerKind kind) const { return workerSlots[static_cast<std::size_t>(kind)]; }
 };
 
-// The process-wide instance.
+// The process-wide instance, for the dialog and the run control only.
 LinkState& Link();
 
 // Creates the stop events, the locks and records the window, in that order.
 // False when the system could not make a stop event: then nothing is
 // created (what was made is released again) and no worker may start.
-[[nodiscard]] bool CreateSyncObjects(RefreshSink* window);
+[[nodiscard]] bool CreateSyncObjects(LinkState& s, RefreshSink* window);
+[[nodiscard]] bool CreateSyncObjects(RefreshSink* window);  // on Link()
 
 // Stops every worker, writes the saved settings back to an open port,
 // closes it and releases the events and locks.
-void ReleaseSyncObjects();
+void ReleaseSyncObjects(LinkState& s);
+void ReleaseSyncObjects();  // on Link()
 
 // Puts every data field back to its process-start value (tests only).
-void ResetLinkDataForTests();
+void ResetLinkDataForTests(LinkState& s);
+void ResetLinkDataForTests();  // on Link()
 
 }  // namespace linkcore

@@ -5,19 +5,24 @@
 
 namespace linkcore {
 
-void SetLineSpeed(std::string_view mode, int speed) {
-    LinkState& s = Link();
-    platform::BuildLineSettings(mode, s.lineSettings);
-    if (platform::SerialPort* port = s.port.load()) port->ApplySettings(s.lineSettings);
+void SetLineSpeed(LinkState& s, std::string_view mode, int speed) {
+    // Text that cannot be read leaves lineSettings as it was, which then
+    // goes to the port again; lineSpeed takes `speed` either way.
+    static_cast<void>(platform::BuildLineSettings(mode, s.lineSettings));
+    if (platform::SerialPort* port = s.port.load()) {
+        // A refused rate leaves the port as it was, as the dialog expects.
+        static_cast<void>(port->ApplySettings(s.lineSettings));
+    }
     s.lineSpeed = speed;
 }
 
-void PurgePort() {
-    if (platform::SerialPort* port = Link().port.load()) port->Purge();
+void PurgePort(LinkState& s) {
+    if (platform::SerialPort* port = s.port.load()) port->Purge();
 }
 
-platform::ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const platform::Event& stop) {
-    platform::SerialPort* port = Link().port.load();
+platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                                const platform::Event& stop) {
+    platform::SerialPort* port = s.port.load();
     if (!port) {
         // No port: wait like a read that gets nothing, so no caller spins.
         return stop.Wait(boundMs) ? platform::ReadOutcome::Stopped : platform::ReadOutcome::TimedOut;
@@ -25,13 +30,16 @@ platform::ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, 
     return port->ReadExact(dest, n, boundMs, &stop);
 }
 
-void SendFrameStart(std::size_t n, const platform::Event& stop) {
-    LinkState& s = Link();
-    if (platform::SerialPort* port = s.port.load()) port->Write(s.sendBuffer.data(), n, &stop);
+void SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop) {
+    if (platform::SerialPort* port = s.port.load()) {
+        // A frame the line did not take is not sent again: the next cycle
+        // sends a fresh one.
+        static_cast<void>(port->Write(s.sendBuffer.data(), n, &stop));
+    }
 }
 
-void SendFrameFlush(const platform::Event& stop) {
-    if (platform::SerialPort* port = Link().port.load()) port->Drain(&stop);
+void SendFrameFlush(LinkState& s, const platform::Event& stop) {
+    if (platform::SerialPort* port = s.port.load()) port->Drain(&stop);
 }
 
 }  // namespace linkcore

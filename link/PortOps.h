@@ -12,27 +12,31 @@ class Event;
 
 namespace linkcore {
 
+struct LinkState;
+
 // --- dialog thread ---
 
 // Fills lineSettings from `mode` and applies it to the open port; lineSpeed
 // records `speed` whether or not the port took it (a refused rate leaves
 // the port's settings as they were).
-void SetLineSpeed(std::string_view mode, int speed);
+void SetLineSpeed(LinkState& s, std::string_view mode, int speed);
+void SetLineSpeed(std::string_view mode, int speed);  // on Link()
 
 // Ends every pending transfer and empties both driver buffers.
-void PurgePort();
+void PurgePort(LinkState& s);
 
 // --- workers ---
 
 // Reads exactly n bytes from the port (read afresh) into dest within
 // boundMs; a stop wakes it at once. With no port open it waits the bound
 // on `stop` and reports a time-out.
-platform::ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const platform::Event& stop);
+[[nodiscard]] platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                                              const platform::Event& stop);
 
 // The two steps of sending the first n bytes of sendBuffer: the write, and
 // the flush that returns once the bytes have left the port. The caller
 // may act between them.
-void SendFrameStart(std::size_t n, const platform::Event& stop);
-void SendFrameFlush(const platform::Event& stop);
+void SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop);
+void SendFrameFlush(LinkState& s, const platform::Event& stop);
 
 }  // namespace linkcore

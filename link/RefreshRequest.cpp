@@ -4,14 +4,14 @@
 
 namespace linkcore {
 
-bool RefreshRequest(unsigned code, const platform::Event& stop) {
-    RefreshSink* window = Link().mainWindow.load();
+bool RefreshRequest(LinkState& s, unsigned code, const platform::Event& stop) {
+    RefreshSink* window = s.mainWindow.load();
     if (!window) return false;
     return window->Refresh(code, stop);
 }
 
-void NotifyCaptureEnded(const std::string& message) {
-    if (RefreshSink* window = Link().mainWindow.load()) window->CaptureEnded(message);
+void NotifyCaptureEnded(LinkState& s, const std::string& message) {
+    if (RefreshSink* window = s.mainWindow.load()) window->CaptureEnded(message);
 }
 
 }  // namespace linkcore

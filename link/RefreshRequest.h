@@ -24,12 +24,14 @@ public:
     virtual void CaptureEnded(const std::string& message) = 0;
 };
 
-// Sends a refresh request (RefreshCodes.h) to the
-// main window from a worker thread. A worker holds no lock while it waits.
-bool RefreshRequest(unsigned code, const platform::Event& stop);
+struct LinkState;
 
-}  // namespace linkcore
+// Sends a refresh request (RefreshCodes.h) to the main window recorded in
+// `s` from a worker thread. A worker holds no lock while it waits.
+// Returns whether the window handled it.
+bool RefreshRequest(LinkState& s, unsigned code, const platform::Event& stop);
 
-namespace linkcore {
-void NotifyCaptureEnded(const std::string& message = {});
+// Tells the main window that a capture has ended (RefreshSink::CaptureEnded).
+void NotifyCaptureEnded(LinkState& s, const std::string& message = {});
+
 }  // namespace linkcore

@@ -9,9 +9,8 @@
 
 namespace workers {
 
-void AutoReadWorker() {
-    linkcore::LinkState& s = linkcore::Link();
-    const platform::Event& stop = *s.stopAutoRead;
+void AutoReadWorker(linkcore::LinkState& s) {
+    const platform::Event& stop = *s.Slot(linkcore::WorkerKind::AutoRead).stop;
     if (!s.portOpen.load()) return;
 
     int sinceRefresh = 0;
@@ -26,14 +25,14 @@ void AutoReadWorker() {
     bool timeOutUnreported = true;
 
     while (!stop.IsSet()) {
-        const PassResult r = ReadFramePass(protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop);
+        const PassResult r = ReadFramePass(s, protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop);
         if (r == PassResult::Stopped) return;
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
             s.linkStatus.store(linkcore::kStatusTimeOut);
             if (timeOutUnreported) {
                 timeOutUnreported = false;
-                linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+                linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
             }
             continue;
         }
@@ -49,7 +48,7 @@ void AutoReadWorker() {
         }
         if (++sinceRefresh == protocol.autoReadRefreshEvery) {
             sinceRefresh = 0;
-            linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+            linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
         }
     }
 }

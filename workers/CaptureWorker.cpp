@@ -19,31 +19,30 @@ using platform::ReadOutcome;
 
 // A capture that ends by a time-out shows it at once and offers the
 // button again.
-void EndByTimeOut(int status, const platform::Event& stop) {
-    linkcore::Link().linkStatus.store(status);
-    linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
-    linkcore::NotifyCaptureEnded();
+void EndByTimeOut(linkcore::LinkState& s, int status, const platform::Event& stop) {
+    s.linkStatus.store(status);
+    linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
+    linkcore::NotifyCaptureEnded(s);
 }
 
 std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
 
 }  // namespace
 
-void CaptureWorker() {
-    linkcore::LinkState& s = linkcore::Link();
-    const platform::Event& stop = *s.stopCapture;
+void CaptureWorker(linkcore::LinkState& s) {
+    const platform::Event& stop = *s.Slot(linkcore::WorkerKind::Capture).stop;
     if (!s.portOpen.load()) return;
 
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kCaptureBytes]);
     if (!buffer) {
-        linkcore::NotifyCaptureEnded();
+        linkcore::NotifyCaptureEnded(s);
         return;
     }
     std::uint8_t* const frames = buffer.get();
 
     const protocols::ProtocolInfo& protocol = protocols::Protocol(s.activeProtocol.load());
     if (!protocol.capture) {
-        linkcore::NotifyCaptureEnded();
+        linkcore::NotifyCaptureEnded(s);
         return;
     }
     const protocols::CaptureWaits& waits = protocol.captureWaits;
@@ -51,28 +50,28 @@ void CaptureWorker() {
     // Frame 0: hunt the sync byte, however many bytes come before it.
     for (;;) {
         if (stop.IsSet()) return;
-        const ReadOutcome r = linkcore::ReadExact(frames, 1, waits.syncByte, stop);
+        const ReadOutcome r = linkcore::ReadExact(s, frames, 1, waits.syncByte, stop);
         if (r == ReadOutcome::Stopped) return;
-        if (r == ReadOutcome::TimedOut) return EndByTimeOut(linkcore::kStatusTimeOut, stop);
+        if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         if (frames[0] != protocol.sync[0]) continue;
-        const ReadOutcome rest = linkcore::ReadExact(frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
+        const ReadOutcome rest = linkcore::ReadExact(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
         if (rest == ReadOutcome::Stopped) return;
-        if (rest == ReadOutcome::TimedOut) return EndByTimeOut(linkcore::kStatusTimeOut, stop);
+        if (rest == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         break;
     }
     if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
         std::copy_n(frames, kCaptureFrameBytes, s.rawRxFrame.begin());
         s.linkStatus.store(1);
     }
-    linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+    linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
 
     // Frames 1..599 follow each other without gaps: plain 15-byte reads.
     for (int k = 1; k < kCaptureFrames; ++k) {
         if (stop.IsSet()) return;
         const ReadOutcome r =
-            linkcore::ReadExact(frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
+            linkcore::ReadExact(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
-        if (r == ReadOutcome::TimedOut) return EndByTimeOut(linkcore::kStatusCaptureTimedOut, stop);
+        if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusCaptureTimedOut, stop);
         s.linkStatus.store(k);
     }
 
@@ -82,7 +81,7 @@ void CaptureWorker() {
     const CaptureWriteResult written =
         WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time));
     if (!written.written) {
-        linkcore::NotifyCaptureEnded(CannotWriteMessage(written.name));
+        linkcore::NotifyCaptureEnded(s, CannotWriteMessage(written.name));
         return;
     }
 
@@ -90,8 +89,8 @@ void CaptureWorker() {
         std::copy_n(frames + 299 * kCaptureFrameBytes, kCaptureFrameBytes, s.rawRxFrame.begin());
         s.linkStatus.store(linkcore::kStatusCaptureWritten);
     }
-    linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
-    linkcore::NotifyCaptureEnded();
+    linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
+    linkcore::NotifyCaptureEnded(s);
 }
 
 }  // namespace workers

@@ -8,6 +8,10 @@ namespace platform {
 class Event;
 }
 
+namespace linkcore {
+struct LinkState;
+}
+
 namespace workers {
 
 // Outcome of one pass over the line: hunting the sync bytes of a frame,
@@ -20,10 +24,12 @@ enum class PassResult {
     Stopped,           // the worker's stop signal came
 };
 
-// Reads one pass of `protocol`'s framing into `buffer` (15 bytes) with the
+// Reads one pass of `protocol`'s framing from the port of `s` into `buffer`
+// (15 bytes) with the
 // given wait bounds: each sync byte by itself, then the rest in one read.
 // A wrong second sync byte ends the pass; it is not tested as a first one.
-PassResult ReadFramePass(const protocols::ProtocolInfo& protocol, const protocols::ReadWaits& waits,
-                         std::uint8_t* buffer, const platform::Event& stop);
+[[nodiscard]] PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& protocol,
+                                       const protocols::ReadWaits& waits, std::uint8_t* buffer,
+                                       const platform::Event& stop);
 
 }  // namespace workers

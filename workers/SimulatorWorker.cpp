@@ -10,9 +10,8 @@
 
 namespace workers {
 
-void SimulatorWorker() {
-    linkcore::LinkState& s = linkcore::Link();
-    const platform::Event& stop = *s.stopSimulator;
+void SimulatorWorker(linkcore::LinkState& s) {
+    const platform::Event& stop = *s.Slot(linkcore::WorkerKind::Simulator).stop;
     if (!s.portOpen.load()) return;
 
     const int active = s.activeProtocol.load();
@@ -28,12 +27,12 @@ void SimulatorWorker() {
             protocols::SealOutFrame(active, s.outFrame, s.gearCode);
             std::copy_n(s.outFrame.begin(), n, s.sendBuffer.begin());
         }
-        linkcore::SendFrameStart(n, stop);
+        linkcore::SendFrameStart(s, n, stop);
         if (++cycles == protocol.simulatorRefreshEvery) {
             cycles = 0;
-            linkcore::RefreshRequest(CMD_SHOW_OUT_FRAME, stop);
+            linkcore::RefreshRequest(s, CMD_SHOW_OUT_FRAME, stop);
         }
-        linkcore::SendFrameFlush(stop);
+        linkcore::SendFrameFlush(s, stop);
         if (!platform::PauseUnlessStopped(stop, protocol.txPauseMs)) return;
     }
 }

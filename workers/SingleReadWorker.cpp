@@ -9,9 +9,8 @@
 
 namespace workers {
 
-void SingleReadWorker() {
-    linkcore::LinkState& s = linkcore::Link();
-    const platform::Event& stop = *s.stopSingleRead;
+void SingleReadWorker(linkcore::LinkState& s) {
+    const platform::Event& stop = *s.Slot(linkcore::WorkerKind::SingleRead).stop;
     if (!s.portOpen.load()) return;
 
     s.rxBuffer[0] = 0;
@@ -23,7 +22,7 @@ void SingleReadWorker() {
     // until the stop signal comes.
     for (;;) {
         if (stop.IsSet()) return;
-        const PassResult r = ReadFramePass(protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop);
+        const PassResult r = ReadFramePass(s, protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop);
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::Stopped) return;
         if (r == PassResult::FirstSyncTimeOut) {
@@ -44,7 +43,7 @@ void SingleReadWorker() {
         if (protocol.descrambleRx) protocols::DescrambleRx(s.rxFrame);
         if (protocol.singleReadPublishesStatus) s.linkStatus.store(1);
     }
-    linkcore::RefreshRequest(CMD_SHOW_RX_FRAME, stop);
+    linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
 }
 
 }  // namespace workers

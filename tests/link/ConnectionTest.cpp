@@ -10,7 +10,6 @@
 namespace {
 
 using namespace testing_support;
-using linkcore::Link;
 
 class Connection : public LinkHarness {};
 
@@ -24,24 +23,24 @@ void PresetLine(const std::string& device, const char* mode) {
 }
 
 TEST_F(Connection, AMissingPortSaysNoAccessWithItsNumber) {
-    const auto outcome = linkcore::Connect(3, protocols::kHaltenRs);
+    const auto outcome = linkcore::Connect(link, 3, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
     EXPECT_EQ(outcome.stateText, "Нет доступа к COM3");
-    EXPECT_FALSE(Link().portOpen.load());
-    EXPECT_EQ(Link().port.load(), nullptr);
+    EXPECT_FALSE(link.portOpen.load());
+    EXPECT_EQ(link.port.load(), nullptr);
 }
 
 TEST_F(Connection, SpeedAtConnectFollowsTheDecoder) {
     for (int decoder : {0, 1, 2, -1, 7}) {
         SCOPED_TRACE(decoder);
-        const auto outcome = linkcore::Connect(1, decoder);
+        const auto outcome = linkcore::Connect(link, 1, decoder);
         ASSERT_TRUE(outcome.opened);
         EXPECT_EQ(outcome.stateText, "Соединение установ.");
         EXPECT_EQ(outcome.device, peer->slavePath());
         const int expected = decoder == 2 ? 9600 : 1200;
-        EXPECT_EQ(Link().lineSpeed, expected);
+        EXPECT_EQ(link.lineSpeed, expected);
         EXPECT_EQ(peer->SlaveSpeed(), expected);
-        EXPECT_TRUE(Link().portOpen.load());
+        EXPECT_TRUE(link.portOpen.load());
     }
 }
 
@@ -49,15 +48,15 @@ TEST_F(Connection, DisconnectAndCloseWriteTheSavedSettingsBack) {
     PresetLine(peer->slavePath(), "baud=4800 parity=N data=8 stop=1");
     ASSERT_TRUE(Connect(protocols::kHaltenRs));
     EXPECT_EQ(peer->SlaveSpeed(), 1200);
-    linkcore::Disconnect();
+    linkcore::Disconnect(link);
     EXPECT_EQ(peer->SlaveSpeed(), 4800);
-    EXPECT_FALSE(Link().portOpen.load());
+    EXPECT_FALSE(link.portOpen.load());
 
     ASSERT_TRUE(Connect(protocols::kKugooM));
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
-    linkcore::ReleaseSyncObjects();  // the dialog's end
+    linkcore::ReleaseSyncObjects(link);  // the dialog's end
     EXPECT_EQ(peer->SlaveSpeed(), 4800);
-    ASSERT_TRUE(linkcore::CreateSyncObjects(&window));
+    ASSERT_TRUE(linkcore::CreateSyncObjects(link, &window));
 }
 
 TEST_F(Connection, ConnectOnAnOpenPortReopensIt) {
@@ -65,16 +64,16 @@ TEST_F(Connection, ConnectOnAnOpenPortReopensIt) {
     ASSERT_TRUE(Connect(protocols::kKugooM));
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
     // A failed reopen leaves no port behind.
-    const auto failed = linkcore::Connect(4, protocols::kHaltenRs);
+    const auto failed = linkcore::Connect(link, 4, protocols::kHaltenRs);
     EXPECT_FALSE(failed.opened);
-    EXPECT_FALSE(Link().portOpen.load());
-    EXPECT_EQ(Link().port.load(), nullptr);
+    EXPECT_FALSE(link.portOpen.load());
+    EXPECT_EQ(link.port.load(), nullptr);
 }
 
 TEST_F(Connection, APortHeldByAnotherProgramCannotBeOpened) {
     auto other = platform::SerialPort::Open(peer->slavePath());
     ASSERT_TRUE(other);
-    const auto outcome = linkcore::Connect(1, protocols::kHaltenRs);
+    const auto outcome = linkcore::Connect(link, 1, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
     EXPECT_EQ(outcome.stateText, "Нет доступа к COM1");
     EXPECT_EQ(outcome.error, platform::OpenError::Busy);
@@ -82,14 +81,14 @@ TEST_F(Connection, APortHeldByAnotherProgramCannotBeOpened) {
 
 TEST_F(Connection, ARefusedRateKeepsThePortButLineSpeedTakesIt) {
     ASSERT_TRUE(Connect(protocols::kHaltenRs));
-    linkcore::SetLineSpeed("baud=57600 parity=N data=8 stop=1", 57600);
+    linkcore::SetLineSpeed(link, "baud=57600 parity=N data=8 stop=1", 57600);
     EXPECT_EQ(peer->SlaveSpeed(), 57600);
-    linkcore::SetLineSpeed("baud=0 parity=N data=8 stop=1", 0);
+    linkcore::SetLineSpeed(link, "baud=0 parity=N data=8 stop=1", 0);
     EXPECT_EQ(peer->SlaveSpeed(), 57600);
-    EXPECT_EQ(Link().lineSpeed, 0);
-    linkcore::SetLineSpeed("baud=4294967295 parity=N data=8 stop=1", -1);
+    EXPECT_EQ(link.lineSpeed, 0);
+    linkcore::SetLineSpeed(link, "baud=4294967295 parity=N data=8 stop=1", -1);
     EXPECT_EQ(peer->SlaveSpeed(), 57600);
-    EXPECT_EQ(Link().lineSpeed, -1);
+    EXPECT_EQ(link.lineSpeed, -1);
 }
 
 }  // namespace

@@ -20,9 +20,11 @@
 namespace testing_support {
 
 // A main window stand-in for the workers: records every refresh request
-// with the link status it found, and may hold a request up on a gate.
+// with the status it found in `link`, and may hold a request up on a gate.
 class FakeWindow : public linkcore::RefreshSink {
 public:
+    explicit FakeWindow(const linkcore::LinkState& link) : link_(link) {}
+
     struct Request {
         unsigned code;
         int status;
@@ -31,7 +33,7 @@ public:
     bool Refresh(unsigned code, const platform::Event& stop) override {
         if (onRefresh) onRefresh(code, stop);
         std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back({code, linkcore::Link().linkStatus.load()});
+        requests_.push_back({code, link_.linkStatus.load()});
         cv_.notify_all();
         return true;
     }
@@ -80,31 +82,34 @@ private:
         return n;
     }
 
+    const linkcore::LinkState& link_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::vector<Request> requests_;
     std::vector<std::string> captureEnds_;
 };
 
-// A link state with its objects created, a temporary port directory whose
-// COM1 is a pseudo-terminal, and the controller's end of that line.
+// A link state of the test's own with its objects created, a temporary
+// port directory whose COM1 is a pseudo-terminal, and the controller's end
+// of that line.
 class LinkHarness : public ::testing::Test {
 protected:
     void SetUp() override {
         sandbox_.Open("zonter-test");
         if (HasFatalFailure()) return;
         peer = std::move(sandbox_.peer);
-        linkcore::ResetLinkDataForTests();
-        ASSERT_TRUE(linkcore::CreateSyncObjects(&window));
+        ASSERT_TRUE(linkcore::CreateSyncObjects(link, &window));
     }
 
     void TearDown() override {
-        linkcore::ReleaseSyncObjects();
+        linkcore::ReleaseSyncObjects(link);
         peer.reset();
         sandbox_.Close();
     }
 
-    bool Connect(int decoder) { return linkcore::Connect(1, decoder).opened; }
+    bool Connect(int decoder) { return linkcore::Connect(link, 1, decoder).opened; }
+
+    bool Running(linkcore::WorkerKind kind) const { return link.Slot(kind).thread.Running(); }
 
     bool Send(std::vector<std::uint8_t> bytes) { return peer->WriteAll(bytes); }
 
@@ -117,7 +122,8 @@ protected:
 
     const std::string& dir() const { return sandbox_.dir(); }
 
-    FakeWindow window;
+    linkcore::LinkState link;  // before the window, which reports on it
+    FakeWindow window{link};
     std::unique_ptr<platform::PseudoTerminal> peer;
 
 private:

@@ -16,7 +16,7 @@
 namespace {
 
 using namespace testing_support;
-using linkcore::Link;
+using linkcore::WorkerKind;
 namespace fs = std::filesystem;
 
 class Capture : public LinkHarness {
@@ -34,9 +34,9 @@ protected:
     }
     void StartCapture(int decoder) {
         ASSERT_TRUE(Connect(decoder));
-        workers::StopForRun();
-        workers::BeginRun(decoder);
-        workers::StartCapture();
+        workers::StopForRun(link);
+        workers::BeginRun(link, decoder);
+        workers::StartCapture(link);
     }
     // Frame k: byte 1 is 0x00 from `marked` on, byte 13 varies.
     std::vector<std::uint8_t> Frames(int count, int marked) {
@@ -87,8 +87,8 @@ TEST_F(Capture, CompleteCaptureWritesTheExactFile) {
     std::copy(frames.begin(), frames.end(), sent.begin());
     EXPECT_EQ(text, workers::CaptureFileText(sent, t));
 
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusCaptureWritten);
-    EXPECT_EQ(std::vector<std::uint8_t>(Link().rawRxFrame.begin(), Link().rawRxFrame.end()),
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusCaptureWritten);
+    EXPECT_EQ(std::vector<std::uint8_t>(link.rawRxFrame.begin(), link.rawRxFrame.end()),
               std::vector<std::uint8_t>(frames.begin() + 299 * 15, frames.begin() + 300 * 15));
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{1, 300}));
 }
@@ -97,7 +97,7 @@ TEST_F(Capture, TimeOutAfterTheFirstFrameLeavesFiveAndNoFile) {
     StartCapture(protocols::kHaltenRs);
     ASSERT_TRUE(Send(Frames(11, 0)));
     ASSERT_TRUE(window.WaitForCaptureEnd(5000));
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusCaptureTimedOut);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusCaptureTimedOut);
     EXPECT_TRUE(Files().empty());
     // Frame 0 and the time-out are both shown at once.
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{1, 5}));
@@ -106,7 +106,7 @@ TEST_F(Capture, TimeOutAfterTheFirstFrameLeavesFiveAndNoFile) {
 TEST_F(Capture, SilenceWhileSynchronisingShowsTimeOut) {
     StartCapture(protocols::kHaltenRs);
     ASSERT_TRUE(window.WaitForCaptureEnd(5000));
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusTimeOut);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusTimeOut);
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{0}));
 }
 
@@ -114,7 +114,7 @@ TEST_F(Capture, KugooSelectionRecordsNothing) {
     StartCapture(protocols::kKugooM);
     ASSERT_TRUE(window.WaitForCaptureEnd(5000));
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusNothing);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusNothing);
     EXPECT_EQ(window.Count(CMD_SHOW_RX_FRAME), 0u);
     EXPECT_TRUE(Files().empty());
 }
@@ -130,15 +130,15 @@ TEST_F(Capture, AFileThatCannotBeWrittenIsReportedAndNothingIsLeft) {
     const auto ends = window.CaptureEnds();
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_NE(ends[0].find("Не удалось записать km"), std::string::npos) << ends[0];
-    EXPECT_EQ(Link().linkStatus.load(), 599);
+    EXPECT_EQ(link.linkStatus.load(), 599);
 }
 
 TEST_F(Capture, ARunCommandStopsARunningCapture) {
     StartCapture(protocols::kHaltenRs);
     ASSERT_TRUE(Send(Frames(3, 0)));
-    ASSERT_TRUE(WaitFor([] { return Link().linkStatus.load() == 2; }));
-    EXPECT_TRUE(workers::StopForRun());
-    EXPECT_FALSE(Link().captureThread.Running());
+    ASSERT_TRUE(WaitFor([&] { return link.linkStatus.load() == 2; }));
+    EXPECT_TRUE(workers::StopForRun(link));
+    EXPECT_FALSE(Running(WorkerKind::Capture));
     EXPECT_TRUE(Files().empty());
 }
 

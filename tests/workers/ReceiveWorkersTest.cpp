@@ -13,36 +13,36 @@
 namespace {
 
 using namespace testing_support;
-using linkcore::Link;
+using linkcore::WorkerKind;
 
 class ReceiveWorkers : public LinkHarness {
 protected:
     void StartRun(int decoder) {
         ASSERT_TRUE(Connect(decoder));
-        workers::StopForRun();
-        workers::BeginRun(decoder);
+        workers::StopForRun(link);
+        workers::BeginRun(link, decoder);
     }
     bool SingleReadEnded(int ms = 3000) {
-        return WaitFor([] { return !Link().singleReadThread.Running(); }, ms);
+        return WaitFor([&] { return !Running(WorkerKind::SingleRead); }, ms);
     }
-    std::vector<std::uint8_t> RxFrame() { return {Link().rxFrame.begin(), Link().rxFrame.end()}; }
+    std::vector<std::uint8_t> RxFrame() { return {link.rxFrame.begin(), link.rxFrame.end()}; }
 };
 
 TEST_F(ReceiveWorkers, HaltenSingleReadOnASilentLineEndsWithNothingChanged) {
     StartRun(protocols::kHaltenRs);
-    Link().linkStatus.store(42);
+    link.linkStatus.store(42);
     const auto start = std::chrono::steady_clock::now();
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(SingleReadEnded());
     EXPECT_GE(MillisSince(start), 240);
-    EXPECT_EQ(Link().linkStatus.load(), 42);
+    EXPECT_EQ(link.linkStatus.load(), 42);
     EXPECT_EQ(window.Count(CMD_SHOW_RX_FRAME), 0u);
     EXPECT_EQ(RxFrame(), std::vector<std::uint8_t>(15, 0));
 }
 
 TEST_F(ReceiveWorkers, HaltenSingleReadHuntsDescramblesAndKeepsTheStatus) {
     StartRun(protocols::kHaltenRs);
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     std::vector<std::uint8_t> plain(15, 0);
     plain[1] = 0x05;
     plain[2] = 0x4C;
@@ -55,15 +55,15 @@ TEST_F(ReceiveWorkers, HaltenSingleReadHuntsDescramblesAndKeepsTheStatus) {
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
     ASSERT_TRUE(SingleReadEnded());
 
-    EXPECT_EQ(std::vector<std::uint8_t>(Link().rawRxFrame.begin(), Link().rawRxFrame.end()), line);
+    EXPECT_EQ(std::vector<std::uint8_t>(link.rawRxFrame.begin(), link.rawRxFrame.end()), line);
     auto expected = plain;
     expected[0] = 0x36;
     expected[13] = 0x10;
     expected[14] = line[14];
     EXPECT_EQ(RxFrame(), expected);
-    EXPECT_EQ(protocols::HaltenVt(Link().rxFrame), 258);
-    EXPECT_EQ(protocols::HaltenP(Link().rxFrame), 3);
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusNothing);
+    EXPECT_EQ(protocols::HaltenVt(link.rxFrame), 258);
+    EXPECT_EQ(protocols::HaltenP(link.rxFrame), 3);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusNothing);
 }
 
 TEST_F(ReceiveWorkers, KugooSingleReadTakesASecondSyncOnlyRightAfterTheFirst) {
@@ -71,45 +71,45 @@ TEST_F(ReceiveWorkers, KugooSingleReadTakesASecondSyncOnlyRightAfterTheFirst) {
     // 02 02 0E and the rest of a frame: the second 02 fails as the second
     // sync byte, so the frame is missed and the hunt times out.
     auto missed = KugooLineFrame(0x33, 0x0444);
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(Send(Concat({{0x02}, missed})));
     ASSERT_TRUE(SingleReadEnded());
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusTimeOut);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusTimeOut);
     EXPECT_EQ(window.Count(CMD_SHOW_RX_FRAME), 0u);
 
     const auto frame = KugooLineFrame(0xFF, 300);
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(Send(frame));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
     ASSERT_TRUE(SingleReadEnded());
-    EXPECT_EQ(std::vector<std::uint8_t>(Link().rxFrame.begin(), Link().rxFrame.begin() + 14), frame);
-    EXPECT_EQ(protocols::KugooVt(Link().rxFrame), 300);
-    EXPECT_EQ(protocols::KugooP(Link().rxFrame), 255);
-    EXPECT_EQ(Link().linkStatus.load(), 1);
-    EXPECT_EQ(Link().rawRxFrame, decltype(Link().rawRxFrame){});
+    EXPECT_EQ(std::vector<std::uint8_t>(link.rxFrame.begin(), link.rxFrame.begin() + 14), frame);
+    EXPECT_EQ(protocols::KugooVt(link.rxFrame), 300);
+    EXPECT_EQ(protocols::KugooP(link.rxFrame), 255);
+    EXPECT_EQ(link.linkStatus.load(), 1);
+    EXPECT_EQ(link.rawRxFrame, decltype(link.rawRxFrame){});
 }
 
 TEST_F(ReceiveWorkers, TestDecoderTakesFifteenRawBytesOrTimesOut) {
     StartRun(protocols::kTest);
     std::vector<std::uint8_t> raw(15);
     for (int i = 0; i < 15; ++i) raw[i] = static_cast<std::uint8_t>(0xA0 + i);
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(Send(raw));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
     ASSERT_TRUE(SingleReadEnded());
     EXPECT_EQ(RxFrame(), raw);
-    EXPECT_EQ(Link().linkStatus.load(), 1);
+    EXPECT_EQ(link.linkStatus.load(), 1);
 
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(Send({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     ASSERT_TRUE(SingleReadEnded());
-    EXPECT_EQ(Link().linkStatus.load(), linkcore::kStatusTimeOut);
+    EXPECT_EQ(link.linkStatus.load(), linkcore::kStatusTimeOut);
     EXPECT_EQ(window.Count(CMD_SHOW_RX_FRAME), 1u);
 }
 
 TEST_F(ReceiveWorkers, ContinuousReadRefreshesAtTheProtocolsCadence) {
     StartRun(protocols::kHaltenRs);
-    workers::StartAutoRead();
+    workers::StartAutoRead(link);
     for (int i = 0; i < 15; ++i) ASSERT_TRUE(Send(HaltenLineFrame({}, static_cast<std::uint8_t>(i))));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 3));
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{5, 10, 15}));
@@ -117,18 +117,18 @@ TEST_F(ReceiveWorkers, ContinuousReadRefreshesAtTheProtocolsCadence) {
 
 TEST_F(ReceiveWorkers, ContinuousKugooReadCountsTenAFrameRefresh) {
     StartRun(protocols::kKugooM);
-    workers::StartAutoRead();
+    workers::StartAutoRead(link);
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(Send(Concat({{0x02, 0x02}, KugooLineFrame(1, static_cast<std::uint16_t>(i))})));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 2));
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{10, 20}));
     // The frame and the byte after it go into both copies.
-    EXPECT_EQ(protocols::KugooVt(Link().rxFrame), 19);
+    EXPECT_EQ(protocols::KugooVt(link.rxFrame), 19);
 }
 
 TEST_F(ReceiveWorkers, SilentLineShowsTimeOutOnceAndTheCountRestarts) {
     StartRun(protocols::kHaltenRs);
-    workers::StartAutoRead();
+    workers::StartAutoRead(link);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(Send(HaltenLineFrame({}, 1)));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 2));  // 5, then the time-out
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{5, 0}));
@@ -141,18 +141,18 @@ TEST_F(ReceiveWorkers, SilentLineShowsTimeOutOnceAndTheCountRestarts) {
 
 TEST_F(ReceiveWorkers, ContinuousReadOnASilentLineShowsTimeOutFromTheStart) {
     StartRun(protocols::kKugooM);
-    workers::StartAutoRead();
+    workers::StartAutoRead(link);
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME), (std::vector<int>{0}));
 }
 
 TEST_F(ReceiveWorkers, AHeldRxLockSkipsTheCopyButNotTheRefresh) {
     StartRun(protocols::kHaltenRs);
-    workers::StartAutoRead();
-    ASSERT_TRUE(Link().rxLock->Acquire(0));
+    workers::StartAutoRead(link);
+    ASSERT_TRUE(link.rxLock->Acquire(0));
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(Send(HaltenLineFrame({0, 0, 0, 0, 0, 0, 0, 9}, 1)));
     const bool refreshed = window.WaitForRequests(CMD_SHOW_RX_FRAME, 1, 10000);
-    Link().rxLock->Release();
+    link.rxLock->Release();
     ASSERT_TRUE(refreshed);
     EXPECT_EQ(window.Statuses(CMD_SHOW_RX_FRAME).front(), linkcore::kStatusNothing);
     EXPECT_EQ(RxFrame(), std::vector<std::uint8_t>(15, 0));
@@ -160,23 +160,23 @@ TEST_F(ReceiveWorkers, AHeldRxLockSkipsTheCopyButNotTheRefresh) {
 
 TEST_F(ReceiveWorkers, StopWakesAReaderBlockedInItsReadAtOnce) {
     StartRun(protocols::kHaltenRs);
-    workers::StartAutoRead();
-    ASSERT_TRUE(WaitFor([] { return Link().autoReadThread.Running(); }));
+    workers::StartAutoRead(link);
+    ASSERT_TRUE(WaitFor([&] { return Running(WorkerKind::AutoRead); }));
     const auto start = std::chrono::steady_clock::now();
-    workers::StopForRun();
+    workers::StopForRun(link);
     EXPECT_LT(MillisSince(start), 200);  // the read's own bound is 500 ms
-    EXPECT_FALSE(Link().autoReadThread.Running());
+    EXPECT_FALSE(Running(WorkerKind::AutoRead));
     EXPECT_EQ(platform::WorkerThread::LiveCount(), 0);
 }
 
 TEST_F(ReceiveWorkers, StopReleasesAWorkerWaitingForARefresh) {
     window.onRefresh = [](unsigned, const platform::Event& stop) { stop.Wait(10000); };
     StartRun(protocols::kTest);
-    workers::StartSingleRead();
+    workers::StartSingleRead(link);
     ASSERT_TRUE(Send(std::vector<std::uint8_t>(15, 0x55)));
-    ASSERT_TRUE(WaitFor([] { return Link().linkStatus.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return link.linkStatus.load() == 1; }));
     const auto start = std::chrono::steady_clock::now();
-    workers::StopForRun();
+    workers::StopForRun(link);
     EXPECT_LT(MillisSince(start), 200);
     EXPECT_EQ(platform::WorkerThread::LiveCount(), 0);
 }
@@ -184,17 +184,17 @@ TEST_F(ReceiveWorkers, StopReleasesAWorkerWaitingForARefresh) {
 TEST_F(ReceiveWorkers, RunsStartedInQuickSuccessionLeaveOneReaderAndOneSimulator) {
     ASSERT_TRUE(Connect(protocols::kHaltenRs));
     for (int i = 0; i < 30; ++i) {
-        workers::StopForRun();
+        workers::StopForRun(link);
         EXPECT_EQ(platform::WorkerThread::LiveCount(), 0) << i;
-        workers::BeginRun(i % 3 == 2 ? protocols::kKugooM : protocols::kHaltenRs);
-        workers::StartSimulator("01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
+        workers::BeginRun(link, i % 3 == 2 ? protocols::kKugooM : protocols::kHaltenRs);
+        workers::StartSimulator(link, "01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
         if (i % 2)
-            workers::StartAutoRead();
+            workers::StartAutoRead(link);
         else
-            workers::StartSingleRead();
+            workers::StartSingleRead(link);
         EXPECT_LE(platform::WorkerThread::LiveCount(), 2) << i;
     }
-    workers::StopForRun();
+    workers::StopForRun(link);
     EXPECT_EQ(platform::WorkerThread::LiveCount(), 0);
 }
 

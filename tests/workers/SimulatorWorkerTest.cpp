@@ -12,7 +12,7 @@
 namespace {
 
 using namespace testing_support;
-using linkcore::Link;
+using linkcore::WorkerKind;
 
 // The controls at their start values.
 protocols::TemplateSettings StartValues(int decoder) { return {decoder, 3, 0, 0, 1, 1, 90, 1, 0}; }
@@ -21,9 +21,9 @@ class Simulator : public LinkHarness {
 protected:
     void StartSimulation(int decoder) {
         ASSERT_TRUE(Connect(decoder));
-        workers::StopForRun();
-        workers::BeginRun(decoder);
-        workers::StartSimulator(*protocols::BuildTemplate(StartValues(decoder)), decoder);
+        workers::StopForRun(link);
+        workers::BeginRun(link, decoder);
+        workers::StartSimulator(link, *protocols::BuildTemplate(StartValues(decoder)), decoder);
     }
 };
 
@@ -51,10 +51,10 @@ TEST_F(Simulator, AHeldOutLockRepeatsThePreviousFrame) {
     StartSimulation(protocols::kHaltenRs);
     const auto first = Receive(15);
     ASSERT_EQ(first.size(), 15u);
-    ASSERT_TRUE(Link().outLock->Acquire(1000));
+    ASSERT_TRUE(link.outLock->Acquire(1000));
     const auto again = Receive(15);
     const auto third = Receive(15);
-    Link().outLock->Release();
+    link.outLock->Release();
     EXPECT_EQ(again, first);
     EXPECT_EQ(third, first);
     // Once the lock is free the counter goes on where it stopped.
@@ -67,17 +67,17 @@ TEST_F(Simulator, AHeldOutLockRepeatsThePreviousFrame) {
 TEST_F(Simulator, StopEndsTheFramesAndTestDecoderStartsNone) {
     StartSimulation(protocols::kHaltenRs);
     ASSERT_EQ(Receive(15).size(), 15u);
-    Link().stopSimulator->Set();
-    ASSERT_TRUE(WaitFor([] { return !Link().simulatorThread.Running(); }));
+    link.Slot(WorkerKind::Simulator).stop->Set();
+    ASSERT_TRUE(WaitFor([&] { return !Running(WorkerKind::Simulator); }));
     std::uint8_t byte;
     while (peer->ReadSome(&byte, 1, 0) == 1) {
     }
     EXPECT_EQ(peer->ReadSome(&byte, 1, 400), 0u);
 
-    workers::StopForRun();
-    workers::BeginRun(protocols::kTest);
-    workers::StartSimulator("01 02 03", protocols::kTest);
-    ASSERT_TRUE(WaitFor([] { return !Link().simulatorThread.Running(); }));
+    workers::StopForRun(link);
+    workers::BeginRun(link, protocols::kTest);
+    workers::StartSimulator(link, "01 02 03", protocols::kTest);
+    ASSERT_TRUE(WaitFor([&] { return !Running(WorkerKind::Simulator); }));
     EXPECT_EQ(peer->ReadSome(&byte, 1, 300), 0u);
 }
 
@@ -85,11 +85,11 @@ TEST_F(Simulator, APatchedByteGoesOutWithTheNextFrame) {
     StartSimulation(protocols::kKugooM);
     ASSERT_EQ(Receive(20).size(), 20u);
     {
-        platform::LockHold hold(*Link().outLock, 200);
+        platform::LockHold hold(*link.outLock, 200);
         ASSERT_TRUE(hold.held());
-        Link().outFrame[16] = 0x04;
-        Link().outFrame[17] = 0x4C;
-        Link().gearCode = 0x0F;
+        link.outFrame[16] = 0x04;
+        link.outFrame[17] = 0x4C;
+        link.gearCode = 0x0F;
     }
     auto frame = Receive(20);
     if (frame[16] != 0x04) frame = Receive(20);  // one frame may have been sealed already

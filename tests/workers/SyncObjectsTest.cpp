@@ -14,12 +14,13 @@
 namespace {
 
 using namespace testing_support;
-using linkcore::Link;
+using linkcore::LinkState;
 
-bool NothingCreated() {
-    const linkcore::LinkState& s = Link();
-    return !s.stopSingleRead && !s.stopAutoRead && !s.stopCapture && !s.stopSimulator && !s.rxLock && !s.outLock &&
-           s.mainWindow.load() == nullptr;
+bool NothingCreated(const LinkState& s) {
+    for (const linkcore::WorkerSlot& slot : s.workerSlots) {
+        if (slot.stop) return false;
+    }
+    return !s.rxLock && !s.outLock && s.mainWindow.load() == nullptr;
 }
 
 // The stop events are made one after the other. Whichever of them the
@@ -30,10 +31,11 @@ TEST(SyncObjects, ARefusedStopEventLeavesNothingBehindAndNoWorkerStarts) {
     for (int made = 0; made < 4; ++made) {
         SCOPED_TRACE(made);
         const auto child = [&] {
-            FakeWindow window;
+            LinkState link;
+            FakeWindow window(link);
             CHILD_CHECK(LeaveSpareDescriptors(made));
-            CHILD_CHECK(!linkcore::CreateSyncObjects(&window));
-            CHILD_CHECK(NothingCreated());
+            CHILD_CHECK(!linkcore::CreateSyncObjects(link, &window));
+            CHILD_CHECK(NothingCreated(link));
 
             // The events made before the refusal were closed again.
             std::vector<std::unique_ptr<platform::Event>> again;
@@ -42,28 +44,31 @@ TEST(SyncObjects, ARefusedStopEventLeavesNothingBehindAndNoWorkerStarts) {
                 CHILD_CHECK(again.back()->Valid());
             }
 
-            workers::StopForRun();
-            workers::BeginRun(protocols::kHaltenRs);
-            workers::StartSimulator("01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
-            workers::StartSingleRead();
-            workers::StartAutoRead();
-            workers::StartCapture();
+            workers::StopForRun(link);
+            workers::BeginRun(link, protocols::kHaltenRs);
+            workers::StartSimulator(link, "01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
+            workers::StartSingleRead(link);
+            workers::StartAutoRead(link);
+            workers::StartCapture(link);
             CHILD_CHECK(platform::WorkerThread::LiveCount() == 0);
-            linkcore::ReleaseSyncObjects();
-            CHILD_CHECK(NothingCreated());
+            linkcore::ReleaseSyncObjects(link);
+            CHILD_CHECK(NothingCreated(link));
             std::_Exit(0);
         };
         EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
     }
 
-    // Room for all four: everything is made.
+    // Room for all four: everything is made, here through the dialog's
+    // forms, which work on the process-wide state.
     const auto child = [&] {
-        FakeWindow window;
+        LinkState& link = linkcore::Link();
+        FakeWindow window(link);
         CHILD_CHECK(LeaveSpareDescriptors(4));
         CHILD_CHECK(linkcore::CreateSyncObjects(&window));
-        CHILD_CHECK(Link().stopCapture && Link().rxLock && Link().mainWindow.load() == &window);
+        for (const linkcore::WorkerSlot& slot : link.workerSlots) CHILD_CHECK(slot.stop && slot.stop->Valid());
+        CHILD_CHECK(link.rxLock && link.outLock && link.mainWindow.load() == &window);
         linkcore::ReleaseSyncObjects();
-        CHILD_CHECK(NothingCreated());
+        CHILD_CHECK(NothingCreated(link));
         std::_Exit(0);
     };
     EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");

@@ -30,7 +30,8 @@ void BenchDialog::OnSysCommand(unsigned code, long extra) {
 
 bool BenchDialog::ShowAndInitialise(int boundMs) {
     show();
-    return RunEventsUntil([] { return linkcore::Link().stopSingleRead != nullptr; }, boundMs);
+    return RunEventsUntil([] { return linkcore::Link().Slot(linkcore::WorkerKind::SingleRead).stop != nullptr; },
+                          boundMs);
 }
 
 QString BenchDialog::Text(int id) const {
