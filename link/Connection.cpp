@@ -7,6 +7,7 @@
 #include "link/PortOps.h"
 #include "link/StopWorkers.h"
 #include "platform/PortNames.h"
+#include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "res/Strings.h"
 
@@ -44,7 +45,11 @@ ConnectOutcome Connect(LinkState& s, int portNumber, int decoder) {
     std::unique_ptr<platform::SerialPort> opened;
     if (auto device = platform::ResolveComPort(number)) {
         outcome.device = DeviceBehind(*device);
-        opened = platform::SerialPort::Open(*device, &outcome.error);
+        platform::OpenFailure failure;
+        opened = platform::SerialPort::Open(*device, &failure);
+        outcome.error = failure.kind;
+        outcome.systemError = failure.systemError;
+        outcome.systemReason = platform::SystemErrorText(failure.systemError);
     } else {
         outcome.error = platform::OpenError::NotFound;
     }

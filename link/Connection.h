@@ -14,6 +14,8 @@ struct ConnectOutcome {
     std::string stateText;  // "Соединение установ." or "Нет доступа к COM%u"
     std::string device;     // the device COMn resolved to; empty when none
     platform::OpenError error = platform::OpenError::None;
+    int systemError = 0;       // the system's error number of a failed open; 0 when none
+    std::string systemReason;  // the system's own text for systemError; empty when none
 };
 
 // Connect: stops the workers and closes a port that is open (without

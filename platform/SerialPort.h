@@ -13,6 +13,13 @@ class Event;
 
 enum class OpenError { None, NotFound, AccessDenied, Busy, NotATerminal, Other };
 
+// Why an open failed: the kind, and the system's own error number for it
+// (errno on POSIX systems), whose text SystemErrorText gives.
+struct OpenFailure {
+    OpenError kind = OpenError::None;
+    int systemError = 0;
+};
+
 enum class ReadOutcome { Completed, TimedOut, Stopped };
 
 // A serial port, the stand-in for a COM handle opened with
@@ -28,7 +35,8 @@ enum class ReadOutcome { Completed, TimedOut, Stopped };
 // every worker using it has ended.
 class SerialPort {
 public:
-    static std::unique_ptr<SerialPort> Open(const std::string& device, OpenError* error = nullptr);
+    // Fills `failure` (when given) with why it failed, or with no failure.
+    [[nodiscard]] static std::unique_ptr<SerialPort> Open(const std::string& device, OpenFailure* failure = nullptr);
     ~SerialPort();  // closes without restoring anything
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

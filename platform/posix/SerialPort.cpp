@@ -181,10 +181,13 @@ ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenError* error) {
-    auto fail = [&](int fd, OpenError why) -> std::unique_ptr<SerialPort> {
+std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFailure* failure) {
+    // Called with errno still that of the failed call: it goes out with
+    // the kind of failure, before close() can change it.
+    auto fail = [&](int fd, OpenError kind) -> std::unique_ptr<SerialPort> {
+        const int systemError = errno;
         if (fd >= 0) ::close(fd);
-        if (error) *error = why;
+        if (failure) *failure = {kind, systemError};
         return nullptr;
     };
 
@@ -209,13 +212,15 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenErro
     termios2 raw = original;
     MakeRaw(raw);
     if (!SetState(fd, raw)) {
+        const int setError = errno;
         ::ioctl(fd, TIOCNXCL);
+        errno = setError;
         return fail(fd, OpenError::Other);
     }
 
     std::unique_ptr<SerialPort> port(new SerialPort(fd, device));
     Describe(original, port->settingsAtOpen_);
-    if (error) *error = OpenError::None;
+    if (failure) *failure = {};
     return port;
 }
 

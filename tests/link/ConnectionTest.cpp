@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "link/Connection.h"
 #include "link/LinkState.h"
 #include "link/PortOps.h"
+#include "platform/PortNames.h"
 #include "platform/SerialPort.h"
+#include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "tests/support/LinkHarness.h"
 
@@ -26,6 +31,10 @@ TEST_F(Connection, AMissingPortSaysNoAccessWithItsNumber) {
     const auto outcome = linkcore::Connect(link, 3, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
     EXPECT_EQ(outcome.stateText, "Нет доступа к COM3");
+    // Nothing was opened, so the system gave no reason.
+    EXPECT_EQ(outcome.error, platform::OpenError::NotFound);
+    EXPECT_EQ(outcome.systemError, 0);
+    EXPECT_EQ(outcome.systemReason, "");
     EXPECT_FALSE(link.portOpen.load());
     EXPECT_EQ(link.port.load(), nullptr);
 }
@@ -77,6 +86,27 @@ TEST_F(Connection, APortHeldByAnotherProgramCannotBeOpened) {
     EXPECT_FALSE(outcome.opened);
     EXPECT_EQ(outcome.stateText, "Нет доступа к COM1");
     EXPECT_EQ(outcome.error, platform::OpenError::Busy);
+    EXPECT_EQ(outcome.systemError, geteuid() == 0 ? EWOULDBLOCK : EBUSY);
+    EXPECT_EQ(outcome.systemReason, platform::SystemErrorText(outcome.systemError));
+    EXPECT_FALSE(outcome.systemReason.empty());
+}
+
+TEST_F(Connection, ALinkToADeviceThatHasGoneGivesTheSystemsReason) {
+    ASSERT_TRUE(platform::RegisterPort(2, dir() + "/gone"));
+    const auto outcome = linkcore::Connect(link, 2, protocols::kHaltenRs);
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.stateText, "Нет доступа к COM2");
+    EXPECT_EQ(outcome.error, platform::OpenError::NotFound);
+    EXPECT_EQ(outcome.systemError, ENOENT);
+    EXPECT_EQ(outcome.systemReason, "No such file or directory");
+}
+
+TEST_F(Connection, ASuccessfulOpenCarriesNoSystemError) {
+    const auto outcome = linkcore::Connect(link, 1, protocols::kHaltenRs);
+    ASSERT_TRUE(outcome.opened);
+    EXPECT_EQ(outcome.error, platform::OpenError::None);
+    EXPECT_EQ(outcome.systemError, 0);
+    EXPECT_EQ(outcome.systemReason, "");
 }
 
 TEST_F(Connection, ARefusedRateKeepsThePortButLineSpeedTakesIt) {

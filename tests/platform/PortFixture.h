@@ -27,9 +27,9 @@ protected:
         const auto path = platform::ResolveComPort(1);
         ASSERT_TRUE(path);
         portPath_ = *path;
-        platform::OpenError error = platform::OpenError::Other;
-        port_ = platform::SerialPort::Open(portPath_, &error);
-        ASSERT_TRUE(port_) << "open failed: " << static_cast<int>(error);
+        platform::OpenFailure failure;
+        port_ = platform::SerialPort::Open(portPath_, &failure);
+        ASSERT_TRUE(port_) << "open failed: " << static_cast<int>(failure.kind) << ", errno " << failure.systemError;
     }
 
     void TearDown() override {

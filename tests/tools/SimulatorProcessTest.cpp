@@ -62,9 +62,9 @@ protected:
         const auto path = platform::ResolveComPort(n);
         ASSERT_TRUE(path) << "COM" << n << " is not registered";
         EXPECT_EQ(LinkTarget(*path), slavePath_);
-        platform::OpenError error = platform::OpenError::Other;
-        port_ = platform::SerialPort::Open(*path, &error);
-        ASSERT_TRUE(port_) << "open failed: " << static_cast<int>(error);
+        platform::OpenFailure failure;
+        port_ = platform::SerialPort::Open(*path, &failure);
+        ASSERT_TRUE(port_) << "open failed: " << static_cast<int>(failure.kind);
         platform::LineSettings settings;
         ASSERT_TRUE(platform::BuildLineSettings(protocols::LineModeString(speed), settings));
         ASSERT_TRUE(port_->ApplySettings(settings));
