@@ -17,6 +17,9 @@ std::atomic<bool> g_directoryOnly{false};
 
 std::string LinkPath(const std::string& dir, unsigned n) { return dir + "/" + ComName(n); }
 
+// Registering and resolving trust the port directory by the same rule.
+bool LinksTrusted(const std::string& dir) { return portdir::IsPrivate(dir, portdir::SharedBase()); }
+
 }  // namespace
 
 std::string PortDirectory() {
@@ -38,8 +41,12 @@ std::optional<std::string> ResolveComPort(unsigned n) { return ResolveComPort(n,
 std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roots) {
     // An entry in the port directory decides, even when its target has
     // gone: a pinned number must not fall through to some other device.
-    const std::string link = LinkPath(PortDirectory(), n);
-    if (portdir::EntryExists(link)) return link;
+    // Its links are followed only when no one else can change them.
+    const std::string dir = PortDirectory();
+    if (LinksTrusted(dir)) {
+        const std::string link = LinkPath(dir, n);
+        if (portdir::EntryExists(link)) return link;
+    }
 
     if (g_directoryOnly.load() || n == 0) return std::nullopt;
     const std::vector<std::string> ports = ListSerialPorts(roots);
@@ -49,7 +56,7 @@ std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roo
 
 std::optional<std::string> RegisterPort(unsigned n, const std::string& device) {
     const std::string dir = PortDirectory();
-    if (!portdir::Prepare(dir)) return std::nullopt;
+    if (!portdir::Prepare(dir, portdir::SharedBase()) || !LinksTrusted(dir)) return std::nullopt;
     const std::string link = LinkPath(dir, n);
     if (!portdir::PlaceLink(link, device)) return std::nullopt;
     return link;

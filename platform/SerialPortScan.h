@@ -20,6 +20,6 @@ struct SerialScanRoots {
 std::vector<std::string> ListSerialPorts(const SerialScanRoots& roots);
 
 // ResolveComPort (PortNames.h) with the real ports looked up under `roots`.
-std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roots);
+[[nodiscard]] std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roots);
 
 }  // namespace platform

@@ -36,13 +36,17 @@ bool MakeDirectories(const std::string& path) {
     return MakeDirectory(path);
 }
 
-// /tmp is shared: the per-user folder there must be a real directory that
-// this user owns, or another user could redirect the links.
-bool TmpBaseIsOurs() {
-    const std::string base = TmpBase();
-    if (!MakeDirectory(base)) return false;
+bool Inside(const std::string& dir, const std::string& base) {
+    return !base.empty() && dir.compare(0, base.size() + 1, base + "/") == 0;
+}
+
+// lstat, so that a link standing in for the folder is seen as one (a
+// trailing slash would make lstat follow it).
+bool FolderIsPrivate(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     struct stat st;
-    return ::lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace
@@ -53,9 +57,17 @@ std::string DefaultDirectory() {
     return TmpBase() + "/ports";
 }
 
-bool Prepare(const std::string& dir) {
-    const std::string base = TmpBase();
-    if (dir.compare(0, base.size() + 1, base + "/") == 0 && !TmpBaseIsOurs()) return false;
+std::string SharedBase() { return TmpBase(); }
+
+bool IsPrivate(const std::string& dir, const std::string& sharedBase) {
+    if (!FolderIsPrivate(dir)) return false;
+    return !Inside(dir, sharedBase) || FolderIsPrivate(sharedBase);
+}
+
+bool Prepare(const std::string& dir, const std::string& sharedBase) {
+    // /tmp is shared: whoever made the per-user folder there first owns
+    // what is inside it.
+    if (Inside(dir, sharedBase) && !(MakeDirectory(sharedBase) && IsPrivate(sharedBase, {}))) return false;
     return MakeDirectories(dir);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PortFolder.h"
 #include "platform/PortNames.h"
 #include "platform/SerialPortScan.h"
 #include "tests/platform/TestSupport.h"
@@ -80,6 +81,82 @@ TEST_F(PortDirectoryTest, PlainEntryNamesAPortToo) {
     EXPECT_EQ(ResolveComPort(6), Link(6));
     platform::UnregisterPort(6, Link(6));  // not a link: stays
     EXPECT_TRUE(std::filesystem::exists(Link(6)));
+}
+
+// Links in a folder that another user could change are never followed:
+// COMn resolves through the port directory only while it is private.
+TEST_F(PortDirectoryTest, LinksAreFollowedOnlyInAPrivateFolder) {
+    ASSERT_TRUE(platform::RegisterPort(3, "/dev/pts/996"));
+    const std::string dir = platform::PortDirectory();
+    const struct {
+        mode_t mode;
+        bool followed;
+    } cases[] = {
+        {0700, true},  {0755, true},  {0750, true},  {0500, true},  {0777, false},
+        {0775, false}, {0770, false}, {0707, false}, {0720, false}, {0702, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.mode);
+        ASSERT_EQ(chmod(dir.c_str(), c.mode), 0);
+        EXPECT_EQ(ResolveComPort(3).has_value(), c.followed);
+        // Registering follows the same rule; a read-only folder refuses
+        // the link for its own reason, unless the test runs as root.
+        const bool writable = (c.mode & S_IWUSR) || geteuid() == 0;
+        EXPECT_EQ(platform::RegisterPort(4, "/dev/pts/997").has_value(), c.followed && writable);
+        ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
+        std::filesystem::remove(Link(4));
+    }
+}
+
+TEST_F(PortDirectoryTest, APortDirectoryThatIsItselfALinkIsNotFollowed) {
+    ASSERT_TRUE(platform::RegisterPort(3, "/dev/pts/996"));
+    const std::string real = platform::PortDirectory();
+    EXPECT_EQ(ResolveComPort(3), real + "/COM3");
+
+    std::filesystem::create_directory_symlink(real, dir_ / "elsewhere");
+    for (const std::string& alias : {dir_ / "elsewhere", dir_ / "elsewhere/"}) {
+        SCOPED_TRACE(alias);
+        platform::SetPortDirectory(alias);
+        EXPECT_FALSE(ResolveComPort(3));
+        EXPECT_FALSE(platform::RegisterPort(5, "/dev/pts/998"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(real + "/COM5"));
+}
+
+TEST_F(PortDirectoryTest, APortDirectoryOfAnotherUserIsNotFollowed) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder away";
+    ASSERT_TRUE(platform::RegisterPort(3, "/dev/pts/996"));
+    const std::string dir = platform::PortDirectory();
+    ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(ResolveComPort(3));
+    EXPECT_FALSE(platform::RegisterPort(4, "/dev/pts/997"));
+    ASSERT_EQ(chown(dir.c_str(), 0, 0), 0);
+    EXPECT_EQ(ResolveComPort(3), Link(3));
+}
+
+// The per-user folder in the shared /tmp must be private as well when the
+// port directory lies in it: whoever made it could replace what is inside.
+TEST(PortFolderTest, ASharedBaseMustBePrivateTooWhenTheDirectoryIsInIt) {
+    TempDir tmp;
+    const std::string base = tmp / "zonter-0";
+    const std::string ports = base + "/ports";
+    ASSERT_TRUE(platform::portdir::Prepare(ports, base));
+    EXPECT_TRUE(platform::portdir::IsPrivate(ports, base));
+
+    ASSERT_EQ(chmod(base.c_str(), 0777), 0);
+    EXPECT_FALSE(platform::portdir::IsPrivate(ports, base));
+    EXPECT_TRUE(platform::portdir::IsPrivate(ports, tmp / "other"));  // not inside: the base does not count
+    // Nothing more is created inside a base that is not private.
+    EXPECT_FALSE(platform::portdir::Prepare(base + "/more", base));
+    EXPECT_FALSE(std::filesystem::exists(base + "/more"));
+    ASSERT_EQ(chmod(base.c_str(), 0700), 0);
+
+    // A base that is a link to a private folder is not private.
+    const std::string alias = tmp / "zonter-1";
+    std::filesystem::create_directory_symlink(base, alias);
+    EXPECT_FALSE(platform::portdir::IsPrivate(alias + "/ports", alias));
+    EXPECT_FALSE(platform::portdir::Prepare(alias + "/more", alias));
+    EXPECT_FALSE(std::filesystem::exists(base + "/more"));
 }
 
 class DefaultPortDirectoryTest : public ::testing::Test {
@@ -170,6 +247,17 @@ TEST_F(SerialScanTest, CommandLineConsoleIsLeftOutToo) {
 }
 
 TEST_F(SerialScanTest, NoTreeMeansNoPorts) { EXPECT_TRUE(platform::ListSerialPorts(roots_).empty()); }
+
+// A port directory that is not private is passed over as if it had no
+// entry: the number goes to the port present instead of the link.
+TEST_F(SerialScanTest, AnUntrustedPortDirectoryFallsThroughToThePortsPresent) {
+    Tty("ttyS1", 4);
+    ASSERT_TRUE(platform::RegisterPort(1, "/dev/pts/995"));
+    ASSERT_EQ(chmod((dir_ / "ports").c_str(), 0777), 0);
+    EXPECT_EQ(ResolveComPort(1, roots_), Dev("ttyS1"));
+    platform::SetPortDirectoryOnly(true);
+    EXPECT_FALSE(ResolveComPort(1, roots_));
+}
 
 TEST_F(SerialScanTest, PortDirectoryComesFirstThenThePortsPresent) {
     Tty("ttyS0", 4);
