@@ -301,6 +301,8 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     std::size_t got = 0;
     int restarts = kMostRestarts;
     for (bool first = true; got < n; first = false) {
+        // A stop already set takes nothing more from the line.
+        if (stop && stop->IsSet()) return ReadOutcome::Stopped;
         // Bytes trickling in do not stretch the bound.
         if (!first && deadline.Passed()) return ReadOutcome::TimedOut;
 
@@ -349,6 +351,7 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
 
     std::size_t sent = 0;
     while (sent < n) {
+        if (stop && stop->IsSet()) return false;
         OVERLAPPED ov{};
         ov.hEvent = done;
         if (!::WriteFile(port, data + sent, Chunk(n - sent), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
