@@ -15,6 +15,9 @@ inline constexpr const char* kTimeOut = "Time Out";
 inline constexpr const char* kCaptureWritten = "300/600 пак. зап.";
 inline constexpr const char* kCounterTimeOutSuffix = "(TimeOut)";
 
+inline constexpr const char* kNoSyncObjects =
+    "Система не выдала объекты синхронизации; программа не может работать и будет закрыта.";
+
 inline constexpr const char* kAboutText = "Zonter 2.0: сервис контроллера самоката, 2020";
 
 }  // namespace res

@@ -101,7 +101,13 @@ bool CZonterDlg::OnInitDialog() {
     SetIcon(res::AppIconPng());
     for (int id : {IDC_RAW_IN, IDC_DECODED, IDC_TEMPLATE, IDC_OUT}) SetControlFont(id, kByteBoxFont);
 
-    linkcore::CreateSyncObjects(this);
+    if (!linkcore::CreateSyncObjects(this)) {
+        // Without its stop events no worker could ever be stopped, so the
+        // window does no work: it says why and ends once it is up.
+        MessageBox(res::kNoSyncObjects);
+        PostToDialog([this] { EndDialog(kIdCancel); });
+        return false;
+    }
     return true;
 }
 

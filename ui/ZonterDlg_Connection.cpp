@@ -1,32 +1,52 @@
 // Connect and Disconnect: the port commands of the main dialog.
 #include "link/Connection.h"
 #include "link/LinkState.h"
+#include "platform/PortDescription.h"
 #include "platform/PortNames.h"
 #include "res/Resource.h"
 #include "ui/ZonterDlg.h"
 
 namespace {
 
-// The state line's tooltip says what COMn stood for, and how to get at a
-// port that the user may not open.
+// "COMn", the device it stands for unless that is only COMn again (as on
+// Windows), and the name the system gives the adapter, if any.
+std::string PortText(const linkcore::ConnectOutcome& outcome, unsigned n) {
+    const std::string com = platform::ComName(n);
+    const std::string& device = outcome.device;
+    const bool ownName =
+        device.size() >= com.size() && device.compare(device.size() - com.size(), com.size(), com) == 0;
+    std::string text = com;
+    if (!ownName) text += " = " + device;
+    const std::string friendly = platform::PortFriendlyName(n);
+    if (!friendly.empty()) text += (ownName ? ": " : ", ") + friendly;
+    return text;
+}
+
+// The state line's tooltip says what COMn stood for and, when it could not
+// be opened, why: the system's own reason, and how to get at a port that
+// the user may not open.
 std::string ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber) {
-    const std::string com = platform::ComName(static_cast<unsigned>(portNumber));
+    const unsigned n = static_cast<unsigned>(portNumber);
+    const std::string com = platform::ComName(n);
     if (outcome.device.empty()) {
         return com + " не найден: нет ни ссылки " + com + " в " + platform::PortDirectory() +
                ", ни последовательного порта с этим номером";
     }
-    const std::string named = com + " = " + outcome.device;
+    const std::string port = PortText(outcome, n);
+    const std::string reason = outcome.systemReason.empty() ? std::string() : " (" + outcome.systemReason + ")";
     switch (outcome.error) {
         case platform::OpenError::None:
-            return named;
+            return port;
+        case platform::OpenError::NotFound:
+            return port + ": такого порта нет" + reason;
         case platform::OpenError::AccessDenied:
-            return named +
-                   ": нет прав. Добавьте пользователя в группу dialout "
+            return port + ": нет прав" + reason +
+                   ". Добавьте пользователя в группу dialout "
                    "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
         case platform::OpenError::Busy:
-            return named + ": порт занят другой программой";
+            return port + ": порт занят другой программой" + reason;
         default:
-            return named + ": порт не открывается";
+            return port + ": порт не открывается" + reason;
     }
 }
 

@@ -62,7 +62,8 @@ void CZonterDlg::OnSimulateClicked() {
     UpdateData(true);
     // Ticking takes effect at the next run start.
     if (m_simulate) return;
-    linkcore::Link().stopSimulator->Set();
+    // The simulator ends at once; nothing waits for it here.
+    if (const auto& stop = linkcore::Link().Slot(linkcore::WorkerKind::Simulator).stop) stop->Set();
     m_throttle = 0;
     m_throttleText = platform::ui::FormatText("%i", m_throttle);
     UpdateData(false);

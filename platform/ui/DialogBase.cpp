@@ -12,6 +12,7 @@ namespace {
 constexpr int kWaitSliceMs = 1000;
 
 constexpr const char* kIntegerErrorName = "IDP_PARSE_INT";
+constexpr const char* kMessageBoxName = "IDP_MESSAGE";
 constexpr const char* kIntegerErrorText = "Введите целое число.";
 
 // What a thread waiting on a system command shares with the dialog: the
@@ -110,6 +111,8 @@ void DialogBase::GotoDlgCtrl(int id) {
     window_->SetFocus(id);
     window_->SelectAllText(id);
 }
+
+void DialogBase::MessageBox(std::string_view text) { window_->MessageBox(kMessageBoxName, text); }
 
 void DialogBase::AppendMenuSeparator() { window_->AppendMenuSeparator(); }
 

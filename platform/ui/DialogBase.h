@@ -74,6 +74,10 @@ public:
     void GotoDlgCtrl(int id);  // focus; an edit box gets its text selected
     void SetIcon(std::span<const std::uint8_t> png);
 
+    // A modal warning box with the dialog's title and an OK button, as
+    // AfxMessageBox; returns when it is closed.
+    void MessageBox(std::string_view text);
+
     // The window menu: move, minimise (when the template has a minimise
     // box), separator, close, then the items appended here.
     void AppendMenuSeparator();
