@@ -22,8 +22,8 @@ struct ConnectOutcome {
 // writing its settings back), then opens "COM<portNumber>" at the speed
 // the decoder selection asks for and saves the port's own settings.
 // A failed open leaves no port and portOpen false.
-ConnectOutcome Connect(LinkState& s, int portNumber, int decoder);
-ConnectOutcome Connect(int portNumber, int decoder);  // on Link()
+[[nodiscard]] ConnectOutcome Connect(LinkState& s, int portNumber, int decoder);
+[[nodiscard]] ConnectOutcome Connect(int portNumber, int decoder);  // on Link()
 
 // Disconnect: stops the workers, writes the saved settings back, closes
 // the port. Always ends with no port and portOpen false.

@@ -13,7 +13,7 @@ namespace platform {
 // follow every hand-over.
 class BoundedLock {
 public:
-    bool Acquire(int ms);
+    [[nodiscard]] bool Acquire(int ms);
     void Release();
 
 private:

@@ -31,7 +31,7 @@ public:
     // True when the event is (or becomes) set within `ms` milliseconds.
     // 0 tests without waiting. Measured against the monotonic clock.
     bool Wait(int ms) const;
-    bool IsSet() const { return Wait(0); }
+    [[nodiscard]] bool IsSet() const { return Wait(0); }
 
     // The native handle: on POSIX systems a file descriptor that polls
     // readable while the event is set, for waiting beside other handles.
@@ -48,6 +48,6 @@ int WaitAny(std::initializer_list<const Event*> events, int ms);
 
 // Sleeps `ms` milliseconds unless `stop` is set first.
 // Returns true when the full pause passed, false when stopped.
-bool PauseUnlessStopped(const Event& stop, int ms);
+[[nodiscard]] bool PauseUnlessStopped(const Event& stop, int ms);
 
 }  // namespace platform

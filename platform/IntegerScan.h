@@ -8,6 +8,6 @@ namespace platform {
 // box's text are scanned for a signed decimal integer (leading blanks and
 // a sign allowed, anything after the digits ignored). Values beyond the
 // 32-bit range saturate. Returns false when no digit follows.
-bool ScanDialogInteger(std::string_view text, int& value);
+[[nodiscard]] bool ScanDialogInteger(std::string_view text, int& value);
 
 }  // namespace platform

@@ -23,6 +23,6 @@ struct LineSettings {
 // (the form BuildCommDCB takes). Keys may come in any order and are
 // case-insensitive; absent keys keep the defaults above.
 // Returns false (and leaves `out` unchanged) for text it cannot read.
-bool BuildLineSettings(std::string_view mode, LineSettings& out);
+[[nodiscard]] bool BuildLineSettings(std::string_view mode, LineSettings& out);
 
 }  // namespace platform

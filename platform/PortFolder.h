@@ -10,11 +10,11 @@ namespace platform::portdir {
 
 // The port directory when none is set: in the user's runtime folder, or
 // else in a per-user folder under the shared temporary folder.
-std::string DefaultDirectory();
+[[nodiscard]] std::string DefaultDirectory();
 
 // The per-user folder in a shared place that the default port directory
 // falls back to (/tmp/zonter-<uid>); empty where there is none.
-std::string SharedBase();
+[[nodiscard]] std::string SharedBase();
 
 // The one rule for a folder whose links name ports: `dir` is a real
 // directory (not itself a link), owned by this user and writable by no

@@ -20,7 +20,7 @@ namespace platform {
 //     ttyACM*, each by number, leaving out the system console.
 
 // The port directory in force (created on demand by RegisterPort).
-std::string PortDirectory();
+[[nodiscard]] std::string PortDirectory();
 
 // Points the port directory elsewhere (tests); empty restores the default.
 void SetPortDirectory(const std::string& dir);
@@ -30,7 +30,7 @@ void SetPortDirectory(const std::string& dir);
 void SetPortDirectoryOnly(bool only);
 
 // "COM" followed by n.
-std::string ComName(unsigned n);
+[[nodiscard]] std::string ComName(unsigned n);
 
 // The device path that COMn resolves to, or nothing.
 [[nodiscard]] std::optional<std::string> ResolveComPort(unsigned n);

@@ -21,7 +21,7 @@ namespace platform {
 class PseudoTerminal {
 public:
     // Opens a new pair; nothing when the system has no pseudo-terminals.
-    static std::unique_ptr<PseudoTerminal> Open();
+    [[nodiscard]] static std::unique_ptr<PseudoTerminal> Open();
     ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
@@ -31,16 +31,16 @@ public:
 
     // Waits up to boundMs for bytes from the slave side and reads what is
     // there, at most `max`. Returns the count, 0 when none came in time.
-    std::size_t ReadSome(std::uint8_t* buf, std::size_t max, int boundMs);
+    [[nodiscard]] std::size_t ReadSome(std::uint8_t* buf, std::size_t max, int boundMs);
 
     // Reads until n bytes have come or boundMs has passed; returns the count.
-    std::size_t ReadExactly(std::uint8_t* buf, std::size_t n, int boundMs);
+    [[nodiscard]] std::size_t ReadExactly(std::uint8_t* buf, std::size_t n, int boundMs);
 
     // Hands all bytes to the slave side within boundMs.
-    bool WriteAll(std::span<const std::uint8_t> bytes, int boundMs = 2000);
+    [[nodiscard]] bool WriteAll(std::span<const std::uint8_t> bytes, int boundMs = 2000);
 
     // The bit rate the slave side last set; -1 when it cannot be read.
-    std::int64_t SlaveSpeed() const;
+    [[nodiscard]] std::int64_t SlaveSpeed() const;
 
     // Closes the master: the slave side sees POLLHUP from then on.
     void HangUp();

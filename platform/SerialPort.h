@@ -46,7 +46,7 @@ public:
     int fd() const { return fd_; }
 
     // Reads the port's current settings (its whole state) into `out`.
-    bool ReadSettings(LineSettings& out) const;
+    [[nodiscard]] bool ReadSettings(LineSettings& out) const;
 
     // The settings the port had before Open switched it to raw mode, in the
     // same form as ReadSettings gives; applying them undoes the open.
@@ -57,10 +57,10 @@ public:
     // bits. Any speed in range is applied as it is asked for. A speed the port
     // cannot take (0, negative, above 4 Mbit/s or refused by the driver)
     // leaves every setting unchanged and returns false.
-    bool ApplySettings(const LineSettings& s);
+    [[nodiscard]] bool ApplySettings(const LineSettings& s);
 
     // Current input/output speed as the driver reports it.
-    std::int64_t CurrentSpeed() const;
+    [[nodiscard]] std::int64_t CurrentSpeed() const;
 
     // Discards what is queued in both directions.
     void Purge();
@@ -72,11 +72,11 @@ public:
     // stay queued for the next read, and dest is never written afterwards.
     // A hung-up or failing line reports TimedOut only after the full bound
     // (waiting on `stop` meanwhile), so that no caller loop spins.
-    ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
+    [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
     // Writes all n bytes (polling for writability, waking on `stop`).
     // Returns false when stopped or the line failed.
-    bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
+    [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
 
     // Waits until written bytes have left the port: waits on `stop` for the
     // estimated line time of the bytes still queued, then drains the rest.

@@ -17,7 +17,7 @@ struct SerialScanRoots {
 // Device paths of the serial ports present, in the order port numbers are
 // given to them: on-board UARTs (ttyS* with a non-zero type), then ttyUSB*,
 // then ttyACM*, each by number; the system console is left out.
-std::vector<std::string> ListSerialPorts(const SerialScanRoots& roots);
+[[nodiscard]] std::vector<std::string> ListSerialPorts(const SerialScanRoots& roots);
 
 // ResolveComPort (PortNames.h) with the real ports looked up under `roots`.
 [[nodiscard]] std::optional<std::string> ResolveComPort(unsigned n, const SerialScanRoots& roots);

@@ -8,6 +8,6 @@ namespace platform {
 // (errno on POSIX systems, a GetLastError code on Windows), in UTF-8 and
 // in the user's language where the system has it, without a line end.
 // No error (0) has no text.
-std::string SystemErrorText(int error);
+[[nodiscard]] std::string SystemErrorText(int error);
 
 }  // namespace platform

@@ -29,7 +29,7 @@ public:
     void Join();
 
     // Number of worker bodies running in the whole process (for tests).
-    static int LiveCount();
+    [[nodiscard]] static int LiveCount();
 
 private:
     std::thread thread_;

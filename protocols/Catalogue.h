@@ -18,7 +18,7 @@ inline constexpr int kProtocolCount = 3;
 inline constexpr char kLineModeFormat[] = "baud=%u parity=N data=8 stop=1";
 
 // kLineModeFormat filled with the given speed.
-std::string LineModeString(unsigned speed);
+[[nodiscard]] std::string LineModeString(unsigned speed);
 
 // A line speed together with its mode string. A speed of 0 means the speed
 // is left as it is.
@@ -206,7 +206,7 @@ inline constexpr std::array<ProtocolInfo, kProtocolCount> kCatalogue{{
 
 // The catalogue entry of any index; values outside the list answer with the
 // "no selection" entry.
-constexpr const ProtocolInfo& Protocol(int index) {
+[[nodiscard]] constexpr const ProtocolInfo& Protocol(int index) {
     if (index >= 0 && index < kProtocolCount) {
         return detail::kCatalogue[static_cast<std::size_t>(index)];
     }
@@ -214,6 +214,6 @@ constexpr const ProtocolInfo& Protocol(int index) {
 }
 
 // The decoder list's entry texts, in list order.
-std::array<std::string_view, kProtocolCount> DecoderListEntries();
+[[nodiscard]] std::array<std::string_view, kProtocolCount> DecoderListEntries();
 
 }  // namespace protocols

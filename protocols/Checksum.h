@@ -6,6 +6,6 @@
 namespace protocols {
 
 // Exclusive OR of all given bytes; the checksum of both display frames.
-std::uint8_t XorOf(std::span<const std::uint8_t> bytes);
+[[nodiscard]] std::uint8_t XorOf(std::span<const std::uint8_t> bytes);
 
 }  // namespace protocols

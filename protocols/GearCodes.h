@@ -13,6 +13,6 @@ inline constexpr std::uint8_t kDefaultGearCode = 0x05;
 static_assert(kGearCodes[kDefaultGearPosition] == kDefaultGearCode);
 
 // Gear code of a slider position; positions outside 0..7 take the nearest end.
-std::uint8_t GearCodeForPosition(int position);
+[[nodiscard]] std::uint8_t GearCodeForPosition(int position);
 
 }  // namespace protocols

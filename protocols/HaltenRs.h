@@ -34,12 +34,12 @@ inline constexpr std::uint8_t kHaltenSoftStartBit = 0x08;
 void DescrambleRx(RxFrameSpan frame);
 
 // V/T (high byte first) and P of a descrambled frame.
-int HaltenVt(ConstRxFrameSpan rx);
-int HaltenP(ConstRxFrameSpan rx);
+[[nodiscard]] int HaltenVt(ConstRxFrameSpan rx);
+[[nodiscard]] int HaltenP(ConstRxFrameSpan rx);
 
 // Gear byte of a frame with the given counter: mask entry (counter & 0x7F)
 // plus the gear code, modulo 256.
-std::uint8_t HaltenMaskedGear(std::uint8_t counter, std::uint8_t gearCode);
+[[nodiscard]] std::uint8_t HaltenMaskedGear(std::uint8_t counter, std::uint8_t gearCode);
 
 // Advances the frame counter, byte 2, by one modulo 256.
 void StepHaltenCounter(OutFrameSpan frame);

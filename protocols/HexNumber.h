@@ -10,6 +10,6 @@ namespace protocols {
 // optional sign, an optional "0x"/"0X", then hexadecimal digits of either
 // case. No digit gives 0; values beyond the signed 32-bit range saturate to
 // its ends. Reading stops at the end of text or at a NUL character.
-std::int32_t ReadHexNumber(std::string_view text);
+[[nodiscard]] std::int32_t ReadHexNumber(std::string_view text);
 
 }  // namespace protocols

@@ -30,8 +30,8 @@ inline constexpr std::uint8_t kKugooZeroStartBit = 0x40;  // in byte 5
 inline constexpr std::uint8_t kKugooCruiseBit = 0x40;     // in byte 18
 
 // V/T (high byte first) and P of a received frame.
-int KugooVt(ConstRxFrameSpan rx);
-int KugooP(ConstRxFrameSpan rx);
+[[nodiscard]] int KugooVt(ConstRxFrameSpan rx);
+[[nodiscard]] int KugooP(ConstRxFrameSpan rx);
 
 // Writes the plain gear code and the checksum.
 void SealKugoo(OutFrameSpan frame, std::uint8_t gearCode);

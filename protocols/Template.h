@@ -29,7 +29,7 @@ struct TemplateSettings {
 
 // The template text for the selected decoder, or nullopt when the decoder has
 // no template and the text is to stay as it is.
-std::optional<std::string> BuildTemplate(const TemplateSettings& settings);
+[[nodiscard]] std::optional<std::string> BuildTemplate(const TemplateSettings& settings);
 
 // Reads the template's hexadecimal values into the first bytes of outFrame:
 // up to 19 values for Kugoo M, 14 for any other decoder. Values are taken

@@ -15,17 +15,17 @@ struct CaptureTime {
     unsigned year, month, day, hour, minute;
 };
 
-CaptureTime LocalCaptureTime();
+[[nodiscard]] CaptureTime LocalCaptureTime();
 
 // "km%02u%02u%02u%02u.txt" of month, day, hour and minute.
-std::string CaptureFileName(const CaptureTime& t);
+[[nodiscard]] std::string CaptureFileName(const CaptureTime& t);
 
 // The whole file: header, the 600 frame lines, the separator and the key
 // section. Every line ends in CR LF; the separator's three letters are the
 // cp1251 bytes C4 EE EF. The key section lists byte 13 of every frame from
 // the first whose byte 1 is 0x00, sixteen values a line, with no line end
 // after a last short line.
-std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames, const CaptureTime& t);
+[[nodiscard]] std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames, const CaptureTime& t);
 
 struct CaptureWriteResult {
     bool written = false;
@@ -38,6 +38,7 @@ struct CaptureWriteResult {
 // temporary file in the same folder first and is linked into place only
 // when complete, so no partial file ever stands under a capture name; on
 // any failure the temporary file is removed.
-CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name, const std::string& text);
+[[nodiscard]] CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name,
+                                                  const std::string& text);
 
 }  // namespace workers

@@ -22,7 +22,7 @@ void Store(platform::LineSettings& s, const termios2& t) { std::memcpy(s.snapsho
 
 TEST_F(SerialPortSnapshotTest, SnapshotThatWouldHangUpTheLineIsRefused) {
     platform::LineSettings s;
-    BuildLineSettings("baud=2400 parity=N data=8 stop=1", s);
+    ASSERT_TRUE(BuildLineSettings("baud=2400 parity=N data=8 stop=1", s));
     ASSERT_TRUE(port_->ApplySettings(s));
     platform::LineSettings snap;
     ASSERT_TRUE(port_->ReadSettings(snap));
@@ -42,7 +42,7 @@ TEST_F(SerialPortSnapshotTest, SnapshotThatWouldHangUpTheLineIsRefused) {
 
 TEST_F(SerialPortSnapshotTest, ModeStringRateGoesThroughTheSpeedFields) {
     platform::LineSettings s;
-    BuildLineSettings("baud=12345 parity=N data=8 stop=1", s);
+    ASSERT_TRUE(BuildLineSettings("baud=12345 parity=N data=8 stop=1", s));
     ASSERT_TRUE(port_->ApplySettings(s));
     platform::LineSettings snap;
     ASSERT_TRUE(port_->ReadSettings(snap));
