@@ -513,6 +513,41 @@ def scenario_checkbox_actions(run):
     note("Toggle actions reached the controller")
 
 
+def scenario_no_selection(run):
+    """Text typed into the decoder box while its list is closed leaves no
+    decoder selected: Connect then opens the line at 1200 bit/s, the reads
+    start nothing and change no line speed; picking a decoder recovers."""
+    sim = run.start_simulator("kugoo", extra=("--seed", "11"))
+    w = run.start_zonter()
+    # Kugoo M would connect at 9600 bit/s and Halten RS would read: typing
+    # must leave neither selected.
+    w.select_entry("IDC_DECODER", KUGOO_M)
+    w.type_text("IDC_DECODER", "Q")
+    check(w.name("IDC_DECODER") not in DECODER_ENTRIES, f"the decoder box shows {w.name('IDC_DECODER')!r}")
+    run.connect()
+    latest = lambda: sim.status_text().rsplit("\r", 1)[-1]  # noqa: E731 (the live status line)
+    wait_until(lambda: "line 1200 bit/s" in latest(), 10, "the simulator to see the line at 1200 bit/s")
+    note("Connect with no decoder selected: line at 1200 bit/s")
+
+    w.press("IDC_READ_AUTO")
+    w.press("IDC_READ_ONCE")
+    # Nothing may start: watch the line and the counter for a while.
+    deadline = time.monotonic() + 2
+    while time.monotonic() < deadline:
+        status = latest()
+        check("line 1200 bit/s" in status, f"a run with no decoder changed the line: {status}")
+        check(w.text("IDC_COUNTER") == "", f"a run with no decoder shows a count: {w.text('IDC_COUNTER')!r}")
+        time.sleep(0.2)
+    note("the reads started nothing and left the line at 1200 bit/s")
+
+    w.select_entry("IDC_DECODER", KUGOO_M)
+    w.press("IDC_READ_AUTO")
+    count = run.wait_counter_above(0, 15)
+    note(f"with Kugoo M picked again the counter shows {count}")
+    run.quit_zonter()
+    sim.stop()
+
+
 def read_capture(path):
     """The lines of a finished capture file, or None while the separator
     line has not been written yet."""
@@ -637,6 +672,7 @@ SCENARIOS = {
     "capture": scenario_capture,
     "unplug": scenario_unplug,
     "checkbox_actions": scenario_checkbox_actions,
+    "no_selection": scenario_no_selection,
 }
 
 

@@ -144,6 +144,15 @@ class Window:
             raise AssertionError(f"{ident}: the text could not be set")
         wait_until(lambda: self.text(ident) == text, 5, f"{ident} to show {text!r}")
 
+    def type_text(self, ident, text, timeout=5):
+        """Types `text` into a control's field from the keyboard, as a person
+        does: a click into the field, then the keys. The X server keeps the
+        two in order, so the keys reach the field the click focused."""
+        before = self.name(ident)
+        self.click(ident)
+        pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+        wait_until(lambda: self.name(ident) != before, timeout, f"{ident} to show the typed {text!r}")
+
     def entries(self, ident):
         """The entries of a combo box's list."""
         combo = _fresh(self.control(ident))
