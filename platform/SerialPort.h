@@ -74,8 +74,10 @@ public:
     // (waiting on `stop` meanwhile), so that no caller loop spins.
     [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
-    // Writes all n bytes (polling for writability, waking on `stop`).
-    // Returns false when stopped or the line failed.
+    // Writes all n bytes (waiting for the line to take them, waking at once
+    // on `stop`). Returns false when stopped or the line failed; a line that
+    // takes no byte for longer than sending a full driver buffer (4 KiB) at
+    // its rate, plus 2 s, has failed.
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
 
     // Waits until written bytes have left the port: waits on `stop` for the

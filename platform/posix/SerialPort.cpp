@@ -171,6 +171,17 @@ OpenError OpenErrorOf(int err) {
     }
 }
 
+// Without flow control a line takes bytes at its rate, so a write that
+// has made no progress for longer than sending a full driver buffer takes,
+// and then some, is on a line that no longer works.
+constexpr std::int64_t kDriverBufferBytes = 4096;
+constexpr std::int64_t kWriteSlackMs = 2000;
+
+int WriteStallMs(std::int64_t rate) {
+    const std::int64_t lineMs = rate > 0 ? kDriverBufferBytes * 10 * 1000 / rate : 0;
+    return static_cast<int>(std::min<std::int64_t>(kWriteSlackMs + lineMs, INT_MAX));
+}
+
 // A hung-up or failing line: spend the rest of the bound waiting for a
 // stop only, so that a caller looping on reads never spins.
 ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
@@ -309,16 +320,11 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {
     if (stop && !stop->Valid()) return false;
+    const int stallMs = WriteStallMs(CurrentSpeed());
     std::size_t done = 0;
     while (done < n) {
         pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
-        int r;
-        do {
-            // No bound of its own: without flow control the line always
-            // drains, and a stop ends the wait.
-            r = ::poll(fds, 2, -1);
-        } while (r < 0 && errno == EINTR);
-        if (r < 0) return false;
+        if (PollUntil(fds, 2, Deadline(stallMs)) <= 0) return false;
         if (fds[1].revents & POLLIN) return false;
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
         if (!(fds[0].revents & POLLOUT)) continue;

@@ -114,6 +114,17 @@ TEST_F(SerialPortSettingsTest, StopWakesAWriteTheLineCannotTake) {
     EXPECT_LT(MsSince(start), 1000);
 }
 
+// Even without a stop signal a write never waits for ever: a line that
+// takes nothing for longer than a full buffer needs (plus 2 s) has failed.
+TEST_F(SerialPortSettingsTest, AWriteTheLineStopsTakingEndsAfterItsBound) {
+    ASSERT_TRUE(ApplyMode(Mode(4000000)));  // a full buffer's line time is ~10 ms
+    const std::vector<std::uint8_t> flood(4 << 20, 0x5A);
+    const auto start = Clock::now();
+    EXPECT_FALSE(port_->Write(flood.data(), flood.size(), nullptr));
+    EXPECT_GE(MsSince(start), 2000);
+    EXPECT_LT(MsSince(start), 10000);
+}
+
 TEST_F(SerialPortSettingsTest, DrainReturnsAtOnceWhenStopped) {
     platform::Event stop;
     stop.Set();
