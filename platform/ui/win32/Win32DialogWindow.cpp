@@ -290,7 +290,8 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 bool Win32DialogWindow::HandleNotify(const NMHDR& header, LRESULT& result) {
     const int id = static_cast<int>(header.idFrom);
     const ControlTemplate* c = TemplateOf(id);
-    if (!c) return false;
+    // A tooltip's notifications carry a window handle where the id goes.
+    if (!c || header.hwndFrom != Control(id)) return false;
     if (header.code == NM_CUSTOMDRAW && c->kind == ControlKind::Slider) {
         // A position set from outside (TBM_SETPOS) shows as a repaint.
         if (reinterpret_cast<const NMCUSTOMDRAW&>(header).dwDrawStage == CDDS_PREPAINT) CheckSlider(id);
@@ -550,7 +551,7 @@ void Win32DialogWindow::SetToolTip(int id, std::string_view text) {
     }
     std::wstring wide = Wide(text);
     TOOLINFOW info{};
-    info.cbSize = sizeof(info);
+    info.cbSize = TTTOOLINFOW_V2_SIZE;  // what common controls 5 and 6 both read
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     info.hwnd = hwnd_;
     info.uId = reinterpret_cast<UINT_PTR>(control);
