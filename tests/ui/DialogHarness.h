@@ -15,12 +15,22 @@
 
 #include "link/LinkState.h"
 #include "platform/PseudoTerminal.h"
+#include "platform/ui/qt/QtDialogWindow.h"
 #include "res/Resource.h"
 #include "tests/platform_ui/WaitUntil.h"
 #include "tests/support/PortSandbox.h"
+#include "tests/ui/DialogRecorder.h"
 #include "ui/ZonterDlg.h"
 
 namespace testing_ui {
+
+using linkcore::WorkerKind;
+using platform::ui::qt::QtDialogWindow;
+using platform::ui::qt::WidgetAs;
+using platform::ui::qt::WindowOf;
+
+// Whether a worker of that kind runs now.
+inline bool WorkerRunning(WorkerKind kind) { return linkcore::Link().Slot(kind).thread.Running(); }
 
 // The main dialog, shown on the offscreen platform, with COM1 a
 // pseudo-terminal in a temporary port directory.
@@ -32,8 +42,8 @@ protected:
         peer = std::move(sandbox_.peer);
         linkcore::ResetLinkDataForTests();
         dlg = std::make_unique<CZonterDlg>();
-        dlg->show();
-        ASSERT_TRUE(WaitUntil([] { return linkcore::Link().stopSingleRead != nullptr; }));
+        dlg->ShowModeless();
+        ASSERT_TRUE(WaitUntil([] { return linkcore::Link().Slot(WorkerKind::SingleRead).stop != nullptr; }));
         DrainEvents();  // the sliders' first drawing
     }
 
@@ -43,14 +53,17 @@ protected:
         sandbox_.Close();
     }
 
+    // The Qt window of the main dialog, and its controls by identifier.
+    QtDialogWindow& Window() const { return WindowOf(*dlg); }
+    QWidget* Control(int id) const { return platform::ui::qt::Widget(*dlg, id); }
     template <class W>
     W* Get(int id) const {
-        W* w = dlg->ControlAs<W>(id);
+        W* w = WidgetAs<W>(*dlg, id);
         EXPECT_NE(w, nullptr) << id;
         return w;
     }
     QString Text(int id) const {
-        QWidget* w = dlg->Control(id);
+        QWidget* w = Control(id);
         if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
         if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
         return {};
@@ -65,7 +78,7 @@ protected:
         DrainEvents();
     }
     void SelectDecoder(int index) { Get<QComboBox>(IDC_DECODER)->setCurrentIndex(index); }
-    bool Enabled(int id) const { return dlg->Control(id)->isEnabled(); }
+    bool Enabled(int id) const { return Control(id)->isEnabled(); }
 
     void Connect(int decoder) {
         SelectDecoder(decoder);

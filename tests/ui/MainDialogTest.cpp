@@ -1,9 +1,11 @@
+#include <QIcon>
 #include <QMessageBox>
 #include <QThread>
 
 #include <atomic>
 #include <thread>
 
+#include "link/RefreshCodes.h"
 #include "tests/ui/DialogHarness.h"
 
 namespace {
@@ -59,7 +61,7 @@ TEST_F(MainDialog, EveryControlStartsAsTheTemplateSays) {
     };
     for (const Expected& c : controls) {
         SCOPED_TRACE(c.name);
-        QWidget* w = dlg->Control(c.id);
+        QWidget* w = Control(c.id);
         ASSERT_NE(w, nullptr);
         EXPECT_TRUE(w->inherits(c.kind));
         EXPECT_EQ(w->objectName(), c.name);
@@ -76,7 +78,10 @@ TEST_F(MainDialog, EveryControlStartsAsTheTemplateSays) {
         }
     }
 
-    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Zonter - КМ"));
+    EXPECT_EQ(Window().windowTitle(), QStringLiteral("Zonter - КМ"));
+    EXPECT_EQ(dlg->Title(), "Zonter - КМ");
+    // The application icon, from the PNG bytes the program carries.
+    EXPECT_FALSE(Window().windowIcon().isNull());
     auto* decoder = Get<QComboBox>(IDC_DECODER);
     ASSERT_EQ(decoder->count(), 3);
     EXPECT_EQ(decoder->itemText(0), QStringLiteral(" Неизвестный (Test)"));
@@ -99,10 +104,14 @@ TEST_F(MainDialog, EveryControlStartsAsTheTemplateSays) {
     EXPECT_EQ(Get<QSlider>(IDC_MAXV)->value(), 90);
     EXPECT_EQ(Get<QSlider>(IDC_THROTTLE)->value(), 0);
 
+    // The byte boxes: Courier New, 12 pixels, fixed pitch.
     for (int id : {IDC_RAW_IN, IDC_DECODED, IDC_TEMPLATE, IDC_OUT}) {
-        EXPECT_TRUE(QFontInfo(dlg->Control(id)->font()).fixedPitch()) << id;
+        const QFont font = Control(id)->font();
+        EXPECT_TRUE(QFontInfo(font).fixedPitch()) << id;
+        EXPECT_EQ(font.family(), QStringLiteral("Courier New")) << id;
+        EXPECT_EQ(font.pixelSize(), 12) << id;
     }
-    EXPECT_EQ(dlg->focusWidget(), dlg->Control(IDCANCEL));
+    EXPECT_EQ(Window().focusWidget(), Control(IDCANCEL));
 
     // The first drawing of the sliders patches nothing and keeps gear 5.
     EXPECT_EQ(Link().outFrame, (std::array<std::uint8_t, 20>{}));
@@ -112,9 +121,9 @@ TEST_F(MainDialog, EveryControlStartsAsTheTemplateSays) {
 
 TEST_F(MainDialog, TabOrderFollowsTheTemplate) {
     // Connect comes after the two byte lines and before Disconnect.
-    QWidget* w = dlg->Control(IDC_DECODED);
-    EXPECT_EQ(w->nextInFocusChain(), dlg->Control(IDC_CONNECT));
-    EXPECT_EQ(dlg->Control(IDC_CONNECT)->nextInFocusChain(), dlg->Control(IDC_DISCONNECT));
+    QWidget* w = Control(IDC_DECODED);
+    EXPECT_EQ(w->nextInFocusChain(), Control(IDC_CONNECT));
+    EXPECT_EQ(Control(IDC_CONNECT)->nextInFocusChain(), Control(IDC_DISCONNECT));
 }
 
 TEST_F(MainDialog, IntegerBoxesTakeTheLeadingNumber) {
@@ -136,8 +145,8 @@ TEST_F(MainDialog, IntegerBoxesTakeTheLeadingNumber) {
     EXPECT_FALSE(dlg->UpdateData(true));
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(dlg->m_portNumber, 12);
-    EXPECT_TRUE(dlg->m_templateText.isEmpty());
-    EXPECT_EQ(dlg->focusWidget(), dlg->Control(IDC_PORT));
+    EXPECT_TRUE(dlg->m_templateText.empty());
+    EXPECT_EQ(Window().focusWidget(), Control(IDC_PORT));
 }
 
 TEST_F(MainDialog, RefreshesMeetingABadBoxShowOneMessageAtATime) {
@@ -189,7 +198,10 @@ TEST_F(MainDialog, ConnectionStateTable) {
     EXPECT_EQ(Text(IDC_STATE), QStringLiteral("Соединение установ."));
     EXPECT_TRUE(Link().portOpen.load());
     EXPECT_TRUE(Enabled(IDC_READ_ONCE) && Enabled(IDC_READ_AUTO) && Enabled(IDC_CAPTURE));
-    EXPECT_TRUE(dlg->Control(IDC_STATE)->toolTip().contains(QString::fromStdString(peer->slavePath())));
+    // The dialog's control members see the same buttons.
+    EXPECT_TRUE(dlg->m_readOnceButton.IsWindowEnabled() && dlg->m_readAutoButton.IsWindowEnabled() &&
+                dlg->m_captureButton.IsWindowEnabled());
+    EXPECT_TRUE(Control(IDC_STATE)->toolTip().contains(QString::fromStdString(peer->slavePath())));
     EXPECT_EQ(peer->SlaveSpeed(), 1200);
 
     // A failed reopen leaves the buttons enabled; the run commands then do nothing.
@@ -198,11 +210,14 @@ TEST_F(MainDialog, ConnectionStateTable) {
     EXPECT_FALSE(Link().portOpen.load());
     EXPECT_TRUE(Enabled(IDC_READ_AUTO));
     Click(IDC_READ_AUTO);
-    EXPECT_FALSE(Link().autoReadThread.Running());
+    EXPECT_FALSE(WorkerRunning(WorkerKind::AutoRead));
 
     Click(IDC_DISCONNECT);
     EXPECT_EQ(Text(IDC_STATE), QString());
     EXPECT_FALSE(Enabled(IDC_READ_ONCE) || Enabled(IDC_READ_AUTO) || Enabled(IDC_CAPTURE));
+    EXPECT_FALSE(dlg->m_readOnceButton.IsWindowEnabled() || dlg->m_readAutoButton.IsWindowEnabled() ||
+                 dlg->m_captureButton.IsWindowEnabled());
+    EXPECT_EQ(Control(IDC_STATE)->toolTip(), QString());
 }
 
 TEST_F(MainDialog, ClosingWritesTheSavedSettingsBack) {
@@ -215,9 +230,9 @@ TEST_F(MainDialog, ClosingWritesTheSavedSettingsBack) {
     }
     Connect(2);
     EXPECT_EQ(peer->SlaveSpeed(), 9600);
-    dlg->reject();  // Esc, "Завершить" or the close button
+    Window().reject();  // Esc, "Завершить" or the close button
     EXPECT_EQ(peer->SlaveSpeed(), 4800);
-    EXPECT_EQ(Link().stopSingleRead, nullptr);
+    EXPECT_EQ(Link().Slot(WorkerKind::SingleRead).stop, nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <QMessageBox>
 
+#include "link/RefreshCodes.h"
 #include "protocols/HaltenRs.h"
 #include "tests/ui/DialogHarness.h"
 
@@ -86,19 +87,14 @@ TEST_F(Refresh, CounterLineFollowsTheLinkStatus) {
         ShowRx();
         EXPECT_EQ(Text(IDC_COUNTER), QString::fromUtf8(text)) << status;
     }
-    // Time-out and a finished capture offer the capture again.
-    dlg->m_captureButton->setEnabled(false);
-    Link().linkStatus.store(0);
-    ShowRx();
-    EXPECT_TRUE(Enabled(IDC_CAPTURE));
-    dlg->m_captureButton->setEnabled(false);
-    Link().linkStatus.store(300);
-    ShowRx();
-    EXPECT_TRUE(Enabled(IDC_CAPTURE));
-    dlg->m_captureButton->setEnabled(false);
-    Link().linkStatus.store(5);
-    ShowRx();
-    EXPECT_FALSE(Enabled(IDC_CAPTURE));
+    // Time-out and a finished capture offer the capture again; a count does not.
+    const std::pair<int, bool> offers[] = {{0, true}, {300, true}, {5, false}};
+    for (const auto& [status, enabled] : offers) {
+        dlg->m_captureButton.EnableWindow(false);
+        Link().linkStatus.store(status);
+        ShowRx();
+        EXPECT_EQ(Enabled(IDC_CAPTURE), enabled) << status;
+    }
 }
 
 TEST_F(Refresh, OutputLineShowsAsManyBytesAsTheSelectedDecoderSends) {

@@ -66,13 +66,13 @@ TEST_F(Run, SingleReadWithTheTestDecoderKeepsTheTickAndSendsNothing) {
     Send(std::vector<std::uint8_t>(15, 0x5A));
     ASSERT_TRUE(WaitUntil([&] { return Text(IDC_COUNTER) == QStringLiteral("1"); }));
     EXPECT_TRUE(Get<QAbstractButton>(IDC_SIMULATE)->isChecked());
-    EXPECT_FALSE(Link().simulatorThread.Running());
+    EXPECT_FALSE(WorkerRunning(WorkerKind::Simulator));
     EXPECT_TRUE(Receive(1, 300).empty());
     // Continuous read and capture with the test decoder stop and start nothing.
     Click(IDC_READ_AUTO);
-    EXPECT_FALSE(Link().autoReadThread.Running());
+    EXPECT_FALSE(WorkerRunning(WorkerKind::AutoRead));
     Click(IDC_CAPTURE);
-    EXPECT_FALSE(Link().captureThread.Running());
+    EXPECT_FALSE(WorkerRunning(WorkerKind::Capture));
     EXPECT_TRUE(Enabled(IDC_CAPTURE));
 }
 

@@ -99,7 +99,7 @@ protected:
     // Presses an arrow of an up-down control, as the mouse does.
     void Arrow(const char* upDown, bool up) {
         const QString name = QString::fromLatin1(upDown) + (up ? QStringLiteral("_UP") : QStringLiteral("_DOWN"));
-        auto* arrow = dlg->findChild<QToolButton*>(name);
+        auto* arrow = Window().findChild<QToolButton*>(name);
         ASSERT_NE(arrow, nullptr) << name.toStdString();
         arrow->click();
         DrainEvents();
@@ -122,8 +122,8 @@ TEST_F(Settings, FirstDrawingFillsTheValueBoxesAndPatchesNothing) {
 
     // Every showing draws every slider again; before any run that still
     // patches no byte.
-    dlg->hide();
-    dlg->show();
+    Window().hide();
+    dlg->ShowModeless();
     DrainEvents();
     EXPECT_EQ(OutFrame(), Frame{});
     EXPECT_EQ(Text(IDC_GEAR_CODE), QStringLiteral("5"));
@@ -136,8 +136,8 @@ TEST_F(Settings, ARedrawPatchesTheSliderBytesOfTheActiveRunAgain) {
     Seed(16, 0xEE);
     Seed(17, 0xEE);
     const Changes changes = ChangesBy([&] {
-        dlg->hide();
-        dlg->show();
+        Window().hide();
+        dlg->ShowModeless();
     });
     EXPECT_EQ(changes, (Changes{{12, 90}, {13, 1}, {16, 0}, {17, 0}}));
 }
@@ -349,7 +349,7 @@ TEST_F(Settings, EbsArrowsStayWithin0To2AndPatchOnEveryPress) {
 // --- counter button ---------------------------------------------------------
 
 TEST_F(Settings, CounterButtonWritesTheLinkStatusWithATrailingBlank) {
-    EXPECT_FALSE(dlg->Control(IDC_COUNTER_BTN)->isVisible());
+    EXPECT_FALSE(Control(IDC_COUNTER_BTN)->isVisible());
     const std::pair<int, const char*> cases[] = {{-1, "-1 "}, {0, "0 (TimeOut)"}, {17, "17 "}, {300, "300 "}};
     for (const auto& [status, text] : cases) {
         Link().linkStatus.store(status);

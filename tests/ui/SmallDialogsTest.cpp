@@ -39,14 +39,14 @@ protected:
             }
         });
         int opened = 0;
-        QPointer<DialogBase> current;
+        QPointer<QWidget> current;
         ModalWatcher dialogs([&](QWidget* modal) {
-            auto* dialog = qobject_cast<DialogBase*>(modal);
-            if (!dialog || dialog == dlg.get() || dialog == current) return;
-            current = dialog;
+            DialogBase* dialog = DialogOf(modal);
+            if (!dialog || dialog == dlg.get() || modal == current) return;
+            current = modal;
             ++opened;
             script(*dialog);
-            if (current && current->isVisible()) current->reject();
+            if (current && current->isVisible()) WindowOf(*dialog).reject();
         });
         open();
         return opened;
@@ -58,22 +58,34 @@ protected:
     // What a system command opened, closing it at once.
     std::vector<std::string> OpenedBy(unsigned code) {
         std::vector<std::string> kinds;
-        RunSysCommand(code, [&](DialogBase& d) {
-            kinds.push_back(dynamic_cast<CAboutDlg*>(&d) ? "about" : dynamic_cast<CDskor*>(&d) ? "speed" : "other");
-        });
+        RunSysCommand(code, [&](DialogBase& d) { kinds.push_back(KindOf(d)); });
         return kinds;
     }
 
-    static QString SpeedText(DialogBase& d) { return d.ControlAs<QLineEdit>(IDC_SPEED)->text(); }
-    static void TypeSpeed(DialogBase& d, const QString& text) { d.ControlAs<QLineEdit>(IDC_SPEED)->setText(text); }
+    // The kind of a dialog, by its class; its window carries the template's name.
+    static std::string KindOf(DialogBase& d) {
+        const QString name = WindowOf(d).objectName();
+        if (dynamic_cast<CAboutDlg*>(&d)) {
+            EXPECT_EQ(name, QStringLiteral("IDD_ABOUT"));
+            return "about";
+        }
+        if (dynamic_cast<CDskor*>(&d)) {
+            EXPECT_EQ(name, QStringLiteral("IDD_SPEED"));
+            return "speed";
+        }
+        return "other";
+    }
+
+    static QString SpeedText(DialogBase& d) { return WidgetAs<QLineEdit>(d, IDC_SPEED)->text(); }
+    static void TypeSpeed(DialogBase& d, const QString& text) { WidgetAs<QLineEdit>(d, IDC_SPEED)->setText(text); }
     static void PressArrow(DialogBase& d, bool up) {
-        auto* arrow =
-            d.findChild<QToolButton*>(up ? QStringLiteral("IDC_SPEED_SPIN_UP") : QStringLiteral("IDC_SPEED_SPIN_DOWN"));
+        auto* arrow = WindowOf(d).findChild<QToolButton*>(up ? QStringLiteral("IDC_SPEED_SPIN_UP")
+                                                             : QStringLiteral("IDC_SPEED_SPIN_DOWN"));
         ASSERT_NE(arrow, nullptr);
         arrow->click();
     }
     static void Press(DialogBase& d, int id) {
-        auto* button = d.ControlAs<QPushButton>(id);
+        auto* button = WidgetAs<QPushButton>(d, id);
         ASSERT_NE(button, nullptr) << id;
         button->click();
     }
@@ -88,7 +100,7 @@ protected:
         const int opened = RunSysCommand(CMD_LINE_SPEED, [&](DialogBase& d) {
             TypeSpeed(d, text);
             Press(d, IDOK);
-            EXPECT_FALSE(d.isVisible()) << text.toStdString();
+            EXPECT_FALSE(d.IsVisible()) << text.toStdString();
         });
         EXPECT_EQ(opened, 1);
     }
@@ -104,11 +116,13 @@ TEST_F(SmallDialogs, SpeedDialogOpensShowingTheRateInForce) {
     const int opened = RunSysCommand(CMD_LINE_SPEED, [&](DialogBase& d) {
         auto* speed = dynamic_cast<CDskor*>(&d);
         ASSERT_NE(speed, nullptr);
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("Скорость"));
+        EXPECT_EQ(WindowOf(d).windowTitle(), QStringLiteral("Скорость"));
+        EXPECT_EQ(d.Title(), "Скорость");
+        EXPECT_EQ(WindowOf(d).objectName(), QStringLiteral("IDD_SPEED"));
         EXPECT_EQ(SpeedText(d), QStringLiteral("1200"));
         EXPECT_EQ(speed->m_speed, 1200);
-        EXPECT_EQ(d.ControlAs<QPushButton>(IDOK)->text(), QStringLiteral("ОК"));
-        EXPECT_EQ(d.ControlAs<QPushButton>(IDCANCEL)->text(), QStringLiteral("Отмена"));
+        EXPECT_EQ(WidgetAs<QPushButton>(d, IDOK)->text(), QStringLiteral("ОК"));
+        EXPECT_EQ(WidgetAs<QPushButton>(d, IDCANCEL)->text(), QStringLiteral("Отмена"));
         Press(d, IDCANCEL);
     });
     EXPECT_EQ(opened, 1);
@@ -136,7 +150,8 @@ TEST_F(SmallDialogs, ArrowsWalkTheLadderAndCancelKeepsTheRate) {
         EXPECT_EQ(peer->SlaveSpeed(), 1200);
         EXPECT_EQ(Link().lineSpeed, 1200);
         Press(d, IDCANCEL);
-        EXPECT_FALSE(d.isVisible());
+        EXPECT_FALSE(d.IsVisible());
+        EXPECT_EQ(d.Result(), DialogBase::kIdCancel);
     });
     EXPECT_EQ(peer->SlaveSpeed(), 1200);
     EXPECT_EQ(Link().lineSpeed, 1200);
@@ -170,8 +185,8 @@ TEST_F(SmallDialogs, OkAppliesATypedRateAndARunStartSetsTheProtocolRateAgain) {
     RunSysCommand(CMD_LINE_SPEED, [&](DialogBase& d) {
         TypeSpeed(d, QStringLiteral("57600"));
         Press(d, IDOK);
-        EXPECT_FALSE(d.isVisible());
-        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_FALSE(d.IsVisible());
+        EXPECT_EQ(d.Result(), DialogBase::kIdOk);
     });
     EXPECT_EQ(peer->SlaveSpeed(), 57600);
     EXPECT_EQ(Link().lineSpeed, 57600);
@@ -201,7 +216,7 @@ TEST_F(SmallDialogs, RateChangesWhileTheSimulatorKeepsSending) {
         Press(d, IDOK);
     });
     EXPECT_EQ(peer->SlaveSpeed(), 4800);
-    EXPECT_TRUE(Link().simulatorThread.Running());
+    EXPECT_TRUE(WorkerRunning(WorkerKind::Simulator));
     EXPECT_EQ(Receive(15 * 3).size(), 15u * 3);
 }
 
@@ -211,7 +226,7 @@ TEST_F(SmallDialogs, SpeedCommandWithThePortClosedOpensNothing) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     // Nor through the window menu, where the item stays enabled.
-    QAction* item = dlg->WindowMenu()->findChild<QAction*>(QStringLiteral("CMD_114"));
+    QAction* item = Window().WindowMenu()->findChild<QAction*>(QStringLiteral("CMD_114"));
     ASSERT_NE(item, nullptr);
     EXPECT_TRUE(item->isEnabled());
     const int opened = RunModal(
@@ -234,7 +249,7 @@ TEST_F(SmallDialogs, AWordInTheSpeedBoxKeepsTheDialogOpen) {
     RunSysCommand(CMD_LINE_SPEED, [&](DialogBase& d) {
         TypeSpeed(d, QStringLiteral("быстро"));
         Press(d, IDOK);
-        stayedOpen = d.isVisible();
+        stayedOpen = d.IsVisible();
         // Once for OK's own pull and once for the closing one.
         EXPECT_EQ(messages, (std::vector<QString>(2, QStringLiteral("Введите целое число."))));
         // The rate the box last held went to the port again.
@@ -270,32 +285,34 @@ TEST_F(SmallDialogs, RatesThePortRefusesStillBecomeTheLineSpeed) {
 TEST_F(SmallDialogs, AboutBoxShowsTheDescriptionAndEndsOnOkEscAndClose) {
     const int opened = RunSysCommand(CMD_ABOUT, [&](DialogBase& d) {
         ASSERT_NE(dynamic_cast<CAboutDlg*>(&d), nullptr);
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("О проекте Zonter"));
-        auto* text = d.findChild<QLabel*>(QStringLiteral("IDC_ABOUT_TEXT"));
+        EXPECT_EQ(WindowOf(d).windowTitle(), QStringLiteral("О проекте Zonter"));
+        EXPECT_EQ(d.Title(), "О проекте Zonter");
+        auto* text = WindowOf(d).findChild<QLabel*>(QStringLiteral("IDC_ABOUT_TEXT"));
         ASSERT_NE(text, nullptr);
         EXPECT_TRUE(text->text().contains(QStringLiteral("2.0")));
         EXPECT_TRUE(text->text().contains(QStringLiteral("2020")));
-        QWidget* icon = d.Control(IDC_ABOUT_ICON);
+        QWidget* icon = platform::ui::qt::Widget(d, IDC_ABOUT_ICON);
         ASSERT_NE(icon, nullptr);
         EXPECT_TRUE(icon->isVisible());
-        EXPECT_EQ(d.ControlAs<QPushButton>(IDOK)->text(), QStringLiteral("ОК"));
+        EXPECT_EQ(WidgetAs<QPushButton>(d, IDOK)->text(), QStringLiteral("ОК"));
         Press(d, IDOK);
-        EXPECT_FALSE(d.isVisible());
-        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_FALSE(d.IsVisible());
+        EXPECT_EQ(d.Result(), DialogBase::kIdOk);
     });
     EXPECT_EQ(opened, 1);
 
     EXPECT_EQ(RunSysCommand(CMD_ABOUT,
                             [&](DialogBase& d) {
-                                PressEscape(d);
-                                EXPECT_FALSE(d.isVisible());
-                                EXPECT_EQ(d.result(), QDialog::Rejected);
+                                PressEscape(WindowOf(d));
+                                EXPECT_FALSE(d.IsVisible());
+                                EXPECT_EQ(d.Result(), DialogBase::kIdCancel);
                             }),
               1);
     EXPECT_EQ(RunSysCommand(CMD_ABOUT,
                             [&](DialogBase& d) {
-                                d.close();
-                                EXPECT_FALSE(d.isVisible());
+                                WindowOf(d).close();
+                                EXPECT_FALSE(d.IsVisible());
+                                EXPECT_EQ(d.Result(), DialogBase::kIdCancel);
                             }),
               1);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -310,13 +327,13 @@ TEST_F(SmallDialogs, EveryCodeFrom16To31OpensTheAboutBox) {
     for (unsigned code : {15u, 32u, 115u}) {
         EXPECT_EQ(OpenedBy(code), std::vector<std::string>{}) << code;
     }
-    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->IsVisible());
 }
 
 // --- window menu ------------------------------------------------------------
 
 TEST_F(SmallDialogs, WindowMenuEndsWithTheTwoItems) {
-    QMenu* menu = dlg->WindowMenu();
+    QMenu* menu = Window().WindowMenu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> actions = menu->actions();
     ASSERT_GE(actions.size(), 3);
@@ -331,9 +348,7 @@ TEST_F(SmallDialogs, WindowMenuEndsWithTheTwoItems) {
 
     // Chosen, the items open their dialogs.
     std::vector<std::string> kinds;
-    auto record = [&](DialogBase& d) {
-        kinds.push_back(dynamic_cast<CAboutDlg*>(&d) ? "about" : dynamic_cast<CDskor*>(&d) ? "speed" : "other");
-    };
+    auto record = [&](DialogBase& d) { kinds.push_back(KindOf(d)); };
     Connect(1);
     RunModal(
         [&] {
