@@ -120,8 +120,8 @@ void InProcess(int seconds) {
         if (state == State::Focused) {
             // As a user leaves it: the window active and the caret in the
             // template box.
-            dlg.activateWindow();
-            if (QWidget* box = dlg.Control(IDC_TEMPLATE)) box->setFocus(Qt::OtherFocusReason);
+            dlg.QtWindow().activateWindow();
+            if (QWidget* box = dlg.Widget(IDC_TEMPLATE)) box->setFocus(Qt::OtherFocusReason);
         }
         double rate = 0;
         std::string busy;
@@ -132,7 +132,7 @@ void InProcess(int seconds) {
             rate = Measure(0, self, seconds, busy);
             done.store(true);
             QMetaObject::invokeMethod(
-                &dlg, [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
+                &dlg.QtWindow(), [] { bench::WakeWaiter(); }, Qt::QueuedConnection);
         });
         bench::RunEventsUntil([&] { return done.load(); }, (seconds + 60) * 1000, 0);
         meter.join();
@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     const int seconds = std::max(1, bench::IntArgument(argc, argv, "--seconds", 10));
     std::printf("== idle (%d s windows)\n%s\n", seconds, bench::MachineLine().c_str());
     RealTool(seconds);

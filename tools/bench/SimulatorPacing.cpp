@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
     bench::LineBufferedOutput();
     bench::PreferOffscreenPlatform();
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     const int haltenFrames = bench::IntArgument(argc, argv, "--halten-frames", 200);
     const int kugooFrames = bench::IntArgument(argc, argv, "--kugoo-frames", 400);
     std::printf("== simulator pacing (%d Halten RS, %d Kugoo M intervals per variant)\n%s\n", haltenFrames, kugooFrames,

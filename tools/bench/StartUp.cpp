@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ui/qt/QtDialogWindow.h"
 #include "tools/bench/support/BenchDialog.h"
 #include "tools/bench/support/ChildProcess.h"
 #include "tools/bench/support/Clock.h"
@@ -58,10 +59,11 @@ private:
 // The child: the tool's start-up, then "shown=<ns> rss=<KiB>".
 int RunAsTool(int argc, char** argv) {
     QApplication app(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
     CZonterDlg dialog;
     FirstPaint watch;
-    dialog.installEventFilter(&watch);
-    dialog.show();
+    platform::ui::qt::WindowOf(dialog).installEventFilter(&watch);
+    dialog.ShowModeless();
     QApplication::exec();
     std::printf("shown=%lld rss=%ld\n", NanosOf(watch.at()), bench::ResidentKiB());
     std::fflush(stdout);

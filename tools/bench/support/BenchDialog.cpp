@@ -29,29 +29,29 @@ void BenchDialog::OnSysCommand(unsigned code, long extra) {
 }
 
 bool BenchDialog::ShowAndInitialise(int boundMs) {
-    show();
+    ShowModeless();
     return RunEventsUntil([] { return linkcore::Link().Slot(linkcore::WorkerKind::SingleRead).stop != nullptr; },
                           boundMs);
 }
 
 QString BenchDialog::Text(int id) const {
-    QWidget* w = Control(id);
+    QWidget* w = Widget(id);
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     return {};
 }
 
 void BenchDialog::Click(int id) {
-    if (auto* b = ControlAs<QAbstractButton>(id)) b->click();
+    if (auto* b = platform::ui::qt::WidgetAs<QAbstractButton>(*this, id)) b->click();
 }
 
 void BenchDialog::Tick(int id, bool on) {
-    auto* b = ControlAs<QAbstractButton>(id);
+    auto* b = platform::ui::qt::WidgetAs<QAbstractButton>(*this, id);
     if (b && b->isChecked() != on) b->click();
 }
 
 void BenchDialog::SelectDecoder(int index) {
-    if (auto* c = ControlAs<QComboBox>(IDC_DECODER)) c->setCurrentIndex(index);
+    if (auto* c = platform::ui::qt::WidgetAs<QComboBox>(*this, IDC_DECODER)) c->setCurrentIndex(index);
 }
 
 bool RunEventsUntil(const std::function<bool()>& done, int boundMs, int pollMs) {

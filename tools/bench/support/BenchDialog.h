@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 
+#include "platform/ui/qt/QtDialogWindow.h"
 #include "ui/ZonterDlg.h"
 
 namespace bench {
@@ -24,6 +25,10 @@ public:
     // Shows the dialog and runs events until it has initialised (its link
     // objects exist). False when that did not happen within boundMs.
     bool ShowAndInitialise(int boundMs = 5000);
+
+    // The dialog's Qt window and the widget of a control.
+    platform::ui::qt::QtDialogWindow& QtWindow() const { return platform::ui::qt::WindowOf(*this); }
+    QWidget* Widget(int id) const { return platform::ui::qt::Widget(*this, id); }
 
     QString Text(int id) const;
     void Click(int id);
