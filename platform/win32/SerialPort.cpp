@@ -23,6 +23,18 @@ constexpr std::int64_t kMaxRate = 4'000'000;
 // must not make a caller spin.
 constexpr int kMostRestarts = 16;
 
+// Without flow control a line takes bytes at its rate, so a write that
+// has made no progress for longer than sending a full driver buffer takes,
+// and then some, is on a line that no longer works. Writes go out a
+// buffer's worth at a time, each bounded so.
+constexpr std::int64_t kDriverBufferBytes = 4096;
+constexpr std::int64_t kWriteSlackMs = 2000;
+
+DWORD WriteStallMs(std::int64_t rate) {
+    const std::int64_t lineMs = rate > 0 ? kDriverBufferBytes * 10 * 1000 / rate : 0;
+    return static_cast<DWORD>(std::min<std::int64_t>(kWriteSlackMs + lineMs, INT_MAX));
+}
+
 // The port's whole state: what GetCommState and GetCommTimeouts give.
 struct PortState {
     DCB dcb;
@@ -175,7 +187,7 @@ DWORD CancelAndCollect(HANDLE port, OVERLAPPED& ov) {
     return moved;
 }
 
-DWORD Chunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)); }
+DWORD ReadChunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)); }
 
 }  // namespace
 
@@ -308,7 +320,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
         OVERLAPPED ov{};
         ov.hEvent = done;
-        if (!::ReadFile(port, dest + got, Chunk(n - got), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
+        if (!::ReadFile(port, dest + got, ReadChunk(n - got), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
             return WaitOutDeadLine(deadline, stop);  // the line has failed
         }
         const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
@@ -342,6 +354,7 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
     const HANDLE port = IntToHandle(fd_);
     const HANDLE done = ThreadIoEvent();
     if (!done) return false;
+    const DWORD stallMs = WriteStallMs(CurrentSpeed());
 
     HANDLE waits[2];
     DWORD count = 0;
@@ -354,15 +367,17 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
         if (stop && stop->IsSet()) return false;
         OVERLAPPED ov{};
         ov.hEvent = done;
-        if (!::WriteFile(port, data + sent, Chunk(n - sent), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - sent, kDriverBufferBytes));
+        if (!::WriteFile(port, data + sent, chunk, nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
             return false;
         }
-        // No bound of its own: without flow control the line always drains,
-        // and a stop ends the wait.
-        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, INFINITE);
+        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, stallMs);
         if (r != WAIT_OBJECT_0 + doneIndex) {
-            CancelAndCollect(port, ov);
-            return false;
+            const DWORD moved = CancelAndCollect(port, ov);
+            sent += moved;
+            // A line that still takes bytes, only slowly, goes on.
+            if (r == WAIT_TIMEOUT && moved > 0) continue;
+            return sent == n && r == WAIT_TIMEOUT;
         }
         DWORD moved = 0;
         if (!::GetOverlappedResult(port, &ov, &moved, FALSE) || moved == 0) return false;

@@ -54,6 +54,11 @@ int LinePeer::Pending() {
     return answer.empty() ? -1 : std::stoi(answer);
 }
 
+int LinePeer::Unread() {
+    const std::string answer = Ask("unread");
+    return answer.empty() ? -1 : std::stoi(answer);
+}
+
 LinePeer::CpuTimes LinePeer::Cpu() {
     std::istringstream answer(Ask("cpu"));
     CpuTimes t;
@@ -65,6 +70,15 @@ bool LinePeer::WaitPending(int count, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
         if (Pending() == count) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool LinePeer::WaitUnread(int count, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (Unread() >= count) return true;
         if (std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

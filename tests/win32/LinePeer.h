@@ -27,6 +27,8 @@ public:
     }
     static std::vector<std::uint8_t> Receive(std::size_t n, int ms = 3000);
     static int Pending();
+    // Bytes this program wrote that the peer has not read.
+    static int Unread();
     static std::string Line() { return Ask("line"); }
     static void Unplug() { Ask("unplug"); }
 
@@ -39,6 +41,8 @@ public:
 
     // Waits until `count` bytes wait in the line for this program.
     static bool WaitPending(int count, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Waits until at least `count` written bytes wait for the peer.
+    static bool WaitUnread(int count, std::chrono::milliseconds limit = std::chrono::seconds(5));
 
     static std::string Hex(const std::vector<std::uint8_t>& bytes);
 };

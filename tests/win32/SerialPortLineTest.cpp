@@ -232,6 +232,32 @@ TEST_F(SerialLineTest, WrittenBytesReachTheController) {
     EXPECT_TRUE(LinePeer::Receive(1, 200).empty());
 }
 
+// Nobody reads the controller's side: the line stops taking bytes. A stop
+// ends the write at once; without one it ends as a failed line once the
+// line has taken nothing for a full driver buffer's time plus 2 s.
+TEST_F(SerialLineTest, AWriteTheLineStopsTakingEndsOnStopOrAfterItsBound) {
+    ASSERT_TRUE(port_->ApplySettings(Mode("baud=115200 parity=N data=8 stop=1")));  // a buffer's time: ~360 ms
+    const Bytes flood(1 << 20, 0x5A);
+
+    Event stop;
+    std::atomic<bool> written{true};
+    std::thread writer([&] { written = port_->Write(flood.data(), flood.size(), &stop); });
+    // Under way: the peer holds bytes it has not read (its side keeps at
+    // most 4 KiB), and far more is still to go.
+    EXPECT_TRUE(LinePeer::WaitUnread(2048)) << LinePeer::Unread() << " unread";
+    stop.Set();
+    const auto stopped = Clock::now();
+    writer.join();
+    EXPECT_FALSE(written.load());
+    EXPECT_LT(MsSince(stopped), 1000);
+
+    LinePeer::Fresh();
+    const auto start = Clock::now();
+    EXPECT_FALSE(port_->Write(flood.data(), flood.size(), nullptr));
+    EXPECT_GE(MsSince(start), 2000);
+    EXPECT_LT(MsSince(start), 10000);
+}
+
 // A pseudo-terminal keeps 8 data bits and no parity whatever is asked, so
 // the line shows the rate and the stop bits; the port's own record shows
 // the whole frame where the line keeps it.

@@ -20,6 +20,7 @@ Commands:
   send-later <ms> <hex>  the same, after ms milliseconds; answers at once
   recv <n> <ms>          reads up to n bytes the program wrote, within ms
   pending                bytes waiting in the line for the program to read
+  unread                 bytes the program wrote that the peer has not read
   line                   the line's rate and frame as the program set them,
                          e.g. "9600 8N1"
   unplug                 closes the controller's side, as a pulled adapter
@@ -131,6 +132,11 @@ class Line:
     def pending(self):
         buf = array.array("i", [0])
         fcntl.ioctl(self.slave, termios.TIOCINQ, buf)
+        return buf[0]
+
+    def unread(self):
+        buf = array.array("i", [0])
+        fcntl.ioctl(self.master, termios.FIONREAD, buf)
         return buf[0]
 
     def describe(self):
@@ -283,6 +289,8 @@ def serve(program, line, prefix, log):
             return "ok " + line.recv(int(args[0]), int(args[1])).hex()
         if command == "pending":
             return f"ok {line.pending()}"
+        if command == "unread":
+            return f"ok {line.unread()}"
         if command == "line":
             return "ok " + line.describe()
         if command == "unplug":
