@@ -11,9 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "link/Connection.h"
+#include "link/LinkState.h"
 #include "platform/Event.h"
 #include "platform/LineSettings.h"
 #include "platform/SerialPort.h"
+#include "platform/SystemError.h"
+#include "protocols/Catalogue.h"
 #include "tests/win32/LinePeer.h"
 
 namespace zonter_test {
@@ -324,6 +328,42 @@ TEST_F(SerialLineTest, SettingsAtOpenRestoreTheLineAsItWas) {
     LinePeer::SendLater(250, {0x32});
     EXPECT_EQ(port_->ReadExact(got.data(), 2, 5000, nullptr), ReadOutcome::Completed);
     EXPECT_EQ(got, (Bytes{0x31, 0x32}));
+}
+
+// Connect on Windows: COMn opens at the speed the decoder asks for, and
+// Disconnect gives the line back as another program had left it.
+TEST(SerialLinkTest, ConnectTakesTheDecodersSpeedAndDisconnectPutsTheLineBack) {
+    const int number = std::stoi(LinePeer::PortName().substr(3));
+    for (int decoder = 0; decoder < protocols::kProtocolCount; ++decoder) {
+        const protocols::ProtocolInfo& protocol = protocols::Protocol(decoder);
+        SCOPED_TRACE(decoder);
+        LinePeer::Fresh();
+        LinePeer::Ask("preset 2400 8N2");
+        linkcore::LinkState s;
+        ASSERT_TRUE(linkcore::CreateSyncObjects(s, nullptr));
+        const linkcore::ConnectOutcome outcome = linkcore::Connect(s, number, decoder);
+        EXPECT_TRUE(outcome.opened);
+        EXPECT_EQ(outcome.device, LinePeer::PortPath());
+        EXPECT_EQ(outcome.systemError, 0);
+        // A decoder that leaves the speed alone keeps the line's.
+        const unsigned speed = protocol.connect.speed ? protocol.connect.speed : 2400;
+        EXPECT_EQ(LinePeer::Line(), std::to_string(speed) + " 8N1");
+        linkcore::Disconnect(s);
+        EXPECT_EQ(LinePeer::Line(), "2400 8N2");
+        linkcore::ReleaseSyncObjects(s);
+    }
+}
+
+TEST(SerialLinkTest, ConnectToAnAbsentPortSaysWhy) {
+    linkcore::LinkState s;
+    ASSERT_TRUE(linkcore::CreateSyncObjects(s, nullptr));
+    const linkcore::ConnectOutcome outcome = linkcore::Connect(s, 233, 0);
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.stateText, "Нет доступа к COM233");
+    EXPECT_EQ(outcome.error, OpenError::NotFound);
+    EXPECT_NE(outcome.systemError, 0);
+    EXPECT_EQ(outcome.systemReason, platform::SystemErrorText(outcome.systemError));
+    linkcore::ReleaseSyncObjects(s);
 }
 
 // A pulled adapter: every read waits out its bound (or a stop) and reports
