@@ -131,11 +131,18 @@ void Win32DialogWindow::InitControls() {
                 if (c.id != -1) sliders_[c.id] = state;
                 break;
             }
-            case ControlKind::UpDown:
+            case ControlKind::UpDown: {
+                // Without a buddy the up-down keeps the template's size, which
+                // Wine's narrows to a scroll bar's width.
+                RECT size{0, 0, c.w, c.h};
+                MapDialogRect(hwnd_, &size);
+                SetWindowPos(control, nullptr, 0, 0, size.right, size.bottom,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
                 SendMessageW(control, UDM_SETRANGE32, kUpDownLow, kUpDownHigh);
                 SendMessageW(control, UDM_SETPOS32, 0, kUpDownMiddle);
                 if (c.style & platform::kArrowKeys) SetWindowSubclass(control, &UpDownKeys, kUpDownSubclassId, 0);
                 break;
+            }
             case ControlKind::Label:
                 if (c.id == -1) FitCaption(control);
                 break;
