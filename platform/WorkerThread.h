@@ -9,8 +9,8 @@ namespace platform {
 
 class Event;
 
-// A worker thread started at below-normal priority (a positive nice value
-// for that thread), kept so that the stop procedure can wait for its end.
+// A worker thread started at below-normal priority (ThreadPriority.h),
+// kept so that the stop procedure can wait for its end.
 class WorkerThread {
 public:
     WorkerThread() = default;
