@@ -442,6 +442,27 @@ TEST(Win32Dialogs, ModalLoopDisablesTheOwnerAndEndsWithTheResult) {
     EXPECT_EQ(GetWindow(HandleOf(small), GW_OWNER), HandleOf(panel));
 }
 
+// A dialog that ends itself while it initialises.
+class SelfEndingDialog : public SmallDialog {
+protected:
+    bool OnInitDialog() override {
+        EndDialog(9);
+        return false;
+    }
+};
+
+TEST(Win32Dialogs, DialogEndedByItsInitialisationStaysHidden) {
+    SelfEndingDialog modal;
+    EXPECT_EQ(modal.DoModal(), 9);
+    EXPECT_FALSE(IsWindowVisible(HandleOf(modal)));
+
+    SelfEndingDialog modeless;
+    modeless.ShowModeless();
+    Drain();
+    EXPECT_FALSE(IsWindowVisible(HandleOf(modeless)));
+    EXPECT_EQ(modeless.Result(), 9);
+}
+
 TEST(Win32Dialogs, EnterPressesTheDefaultButton) {
     SmallDialog small;
     small.value = 5;

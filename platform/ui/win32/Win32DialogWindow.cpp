@@ -333,7 +333,15 @@ void Win32DialogWindow::CheckSlider(int id) {
 
 void Win32DialogWindow::ShowAndFocus() {
     focusFirst_ = false;
+    const unsigned endsBefore = ends_;
     ShowWindow(hwnd_, SW_SHOW);
+    if (ends_ != endsBefore) {
+        // Ended by its own first showing (OnInitDialog): the system showed
+        // it after the hiding.
+        SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                     SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
     if (focusFirst_) {
         focusFirst_ = false;
         // The first tab stop, its text selected if it is an edit box.
@@ -387,6 +395,7 @@ bool Win32DialogWindow::Visible() const { return hwnd_ && IsWindowVisible(hwnd_)
 void Win32DialogWindow::End(int result) {
     result_ = result;
     ended_ = true;
+    ++ends_;
     if (hwnd_) {
         const HWND owner = GetWindow(hwnd_, GW_OWNER);
         if (disabledOwner_) EnableWindow(disabledOwner_, TRUE);

@@ -119,6 +119,7 @@ private:
     HICON smallIcon_ = nullptr;
     int result_ = 0;
     bool ended_ = true;
+    unsigned ends_ = 0;             // End calls so far
     HWND disabledOwner_ = nullptr;  // the owner a running modal loop disabled
     bool minimised_ = false;
     bool constructed_ = false;  // the window exists and the constructor has returned
