@@ -251,14 +251,15 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
 
     DCB next;
     std::int64_t rate;
-    const COMMTIMEOUTS* timeouts = nullptr;
-    PortState saved;
+    // Raw mode includes reads that wait for their count: all time-outs zero.
+    COMMTIMEOUTS timeouts{};
     if (s.fromPort) {
+        PortState saved;
         std::memcpy(&saved, s.snapshot.data(), sizeof saved);
         if (saved.dcb.DCBlength != sizeof(DCB)) return false;
         next = saved.dcb;
         rate = static_cast<std::int64_t>(next.BaudRate);
-        timeouts = &saved.timeouts;
+        timeouts = saved.timeouts;
     } else {
         next = before;
         MakeRaw(next);
@@ -277,10 +278,7 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
         SetState(port, before);
         return false;
     }
-    if (timeouts) {
-        COMMTIMEOUTS t = *timeouts;
-        ::SetCommTimeouts(port, &t);
-    }
+    ::SetCommTimeouts(port, &timeouts);
     return true;
 }
 
