@@ -182,6 +182,24 @@ int WriteStallMs(std::int64_t rate) {
     return static_cast<int>(std::min<std::int64_t>(kWriteSlackMs + lineMs, INT_MAX));
 }
 
+// The time a line at `rate` bit/s takes for `bytes` more bytes of 10 bits,
+// rounded up; 0 when the rate is not known.
+int MissingLineTimeMs(std::size_t bytes, std::int64_t rate) {
+    if (rate <= 0) return 0;
+    const std::int64_t ms = (static_cast<std::int64_t>(bytes) * 10 * 1000 + rate - 1) / rate;
+    return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
+}
+
+// What the driver holds now, up to `n` bytes, without waiting.
+std::size_t ReadAvailable(int fd, std::uint8_t* dest, std::size_t n) {
+    for (;;) {
+        const ssize_t k = ::read(fd, dest, n);
+        if (k > 0) return static_cast<std::size_t>(k);
+        if (k < 0 && errno == EINTR) continue;
+        return 0;
+    }
+}
+
 // A hung-up or failing line: spend the rest of the bound waiting for a
 // stop only, so that a caller looping on reads never spins.
 ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
@@ -290,10 +308,12 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
     const Deadline deadline(boundMs);
+    std::int64_t rate = 0;  // read once, at the first partial read
     std::size_t got = 0;
     for (bool first = true; got < n; first = false) {
-        // Bytes trickling in do not stretch the bound.
-        if (!first && deadline.Passed()) return ReadOutcome::TimedOut;
+        // Bytes trickling in do not stretch the bound; what came before it
+        // passed is still taken (ReadAvailable below).
+        if (!first && deadline.Passed()) break;
         pollfd fds[2] = {{fd_, POLLIN, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
         const int r = PollUntil(fds, 2, deadline);
         if (r == 0) return ReadOutcome::TimedOut;
@@ -307,6 +327,15 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
             const ssize_t k = ::read(fd_, dest + got, n - got);
             if (k > 0) {
                 got += static_cast<std::size_t>(k);
+                if (got == n) break;
+                // The rest of a frame comes at the line's pace: rather than
+                // wake for every byte, wait the line time of the bytes still
+                // missing (on the stop event, within the bound), then take
+                // them in one read.
+                if (rate == 0) rate = CurrentSpeed();
+                const int wait = std::min(MissingLineTimeMs(n - got, rate), deadline.RemainingMs());
+                if (wait > 0 && stop && stop->Wait(wait)) return ReadOutcome::Stopped;
+                if (wait > 0 && !stop) PollUntil(nullptr, 0, Deadline(wait));
                 continue;
             }
             if (k < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -315,7 +344,8 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         }
         if (ev & (POLLHUP | POLLERR | POLLNVAL)) return WaitOutDeadLine(deadline, stop);
     }
-    return ReadOutcome::Completed;
+    if (got < n) got += ReadAvailable(fd_, dest + got, n - got);
+    return got == n ? ReadOutcome::Completed : ReadOutcome::TimedOut;
 }
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {

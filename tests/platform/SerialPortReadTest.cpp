@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Event.h"
+#include "platform/LineSettings.h"
 #include "tests/platform/PortFixture.h"
 #include "tests/support/DescriptorLimit.h"
 
@@ -104,6 +105,67 @@ TEST_F(ReadExactTest, StopWakesAPendingReadAndKeepsWhatCameSoFar) {
     EXPECT_EQ(dest[0], 0xA1);
     EXPECT_EQ(dest[2], 0xA3);
     EXPECT_EQ(dest[3], 0);
+}
+
+// After a partial read the reader waits out the line time of the bytes
+// still missing instead of waking for each of them. At 50 bit/s the 11
+// missing bytes of a 14-byte frame take 2.2 s of line time.
+class SlowLineReadTest : public PortFixture {
+protected:
+    void SetUp() override {
+        PortFixture::SetUp();
+        if (HasFatalFailure()) return;
+        platform::LineSettings slow;
+        ASSERT_TRUE(platform::BuildLineSettings("baud=50 parity=N data=8 stop=1", slow));
+        ASSERT_TRUE(port_->ApplySettings(slow));
+    }
+};
+
+TEST_F(SlowLineReadTest, AStopEndsTheWaitForTheMissingBytesAtOnce) {
+    std::array<std::uint8_t, 14> dest{};
+    Event stop;
+    ReadOutcome outcome = ReadOutcome::Completed;
+    Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 10000, &stop); });
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+    const ThreadProbe probe = reader.probe();
+    const std::int64_t before = probe.BytesRead();
+    ASSERT_TRUE(peer_->WriteAll(Sequence(3)));
+    ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == 3; }));
+    ASSERT_TRUE(reader.WaitUntilBlocked());
+
+    const auto start = Clock::now();
+    stop.Set();
+    reader.Join();
+    EXPECT_EQ(outcome, ReadOutcome::Stopped);
+    EXPECT_LT(MsSince(start), 1000) << "the stop waited for the line time";
+    EXPECT_EQ(dest[2], 0x32);
+    EXPECT_EQ(dest[3], 0);
+}
+
+TEST_F(SlowLineReadTest, TheReadCompletesWithTheNthByteAndLeavesTheRestQueued) {
+    // The missing bytes come well before their line time (a pseudo-terminal
+    // has none) and before the bound; the read still takes exactly 14.
+    for (const int boundMs : {10000, 400}) {
+        SCOPED_TRACE(boundMs);
+        std::array<std::uint8_t, 14> dest{};
+        Event stop;
+        ReadOutcome outcome = ReadOutcome::TimedOut;
+        Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), boundMs, &stop); });
+        ASSERT_TRUE(reader.WaitUntilBlocked());
+        const ThreadProbe probe = reader.probe();
+        const std::int64_t before = probe.BytesRead();
+        const auto bytes = Sequence(17);
+        ASSERT_TRUE(peer_->WriteAll(std::span(bytes).first(3)));
+        ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == 3; }));
+        ASSERT_TRUE(peer_->WriteAll(std::span(bytes).subspan(3)));
+        reader.Join();
+        EXPECT_EQ(outcome, ReadOutcome::Completed);
+        EXPECT_TRUE(std::equal(dest.begin(), dest.end(), bytes.begin()));
+        EXPECT_EQ(Pending(), 3);
+        std::array<std::uint8_t, 3> rest{};
+        ASSERT_EQ(port_->ReadExact(rest.data(), rest.size(), 1000, nullptr), ReadOutcome::Completed);
+        EXPECT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + 14));
+    }
 }
 
 TEST_F(ReadExactTest, AStopAlreadySetWinsOverWaitingBytes) {
