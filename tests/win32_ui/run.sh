@@ -10,11 +10,25 @@ wine_run=$1
 prefix=$2
 shift 2
 
+child=
+xvfb=
+dir=
+cleanup() {
+  if [ -n "$child" ]; then kill "$child" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  if [ -n "$dir" ]; then rm -rf "$dir"; fi
+}
+trap cleanup EXIT
+# A time-out's signal ends the test and the display with it.
+trap 'exit 143' TERM INT
+
 if [ -z "${DISPLAY:-}" ]; then
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+  # Its output goes to a file: a server left holding the test's output
+  # would keep ctest waiting.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   xvfb=$!
-  trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
   # Xvfb writes its display number once it accepts connections.
   for _ in $(seq 300); do
     [ -s "$dir/display" ] && break
@@ -26,4 +40,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$wine_run" --prefix "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-"$wine_run" --prefix "$prefix" "$@"
+# In the background, so that a signal is taken while the test runs.
+"$wine_run" --prefix "$prefix" "$@" &
+child=$!
+wait "$child"
