@@ -28,14 +28,14 @@ constexpr bool kWindows = true;
 constexpr bool kWindows = false;
 #endif
 
-constexpr const char* kWindowsPorts = R"(
+constexpr const char* kWindowsPorts = R"text(
 Ports
   COMn is the Windows port of that number. Device Manager lists the adapters
-  under "Ports (COM & LPT)"("Порты (COM и LPT)");
-the window's arrows reach COM1 to COM10, so give an adapter a number in that range in its port settings(Advanced)
-        ."Нет доступа к COMn" means the port does not exist
-    or another program holds it; the state line's tooltip says which.
-)";
+  under "Ports (COM & LPT)" ("Порты (COM и LPT)"); the window's arrows reach
+  COM1 to COM10, so give an adapter a number in that range in its port
+  settings (Advanced). "Нет доступа к COMn" means the port does not exist or
+  another program holds it; the state line's tooltip says which.
+)text";
 
 constexpr const char* kLinuxPorts = R"(
 Ports
