@@ -10,6 +10,9 @@
 # away except the captures.
 #
 #   check-packages.sh PACKER BUILD_DIR SCRATCH_DIR VERSION APP_VERSION WINE_RUN
+#
+# ZONTER_SKIP_WINE_INSTALL=1 leaves out the install under Wine (half a
+# minute, most of it making the prefix).
 set -euo pipefail
 
 packer=$1 build=$2 scratch=$3 version=$4 app_version=$5 wine_run=$6
@@ -151,10 +154,13 @@ trap 'exit 143' TERM INT
 
 # A throwaway home: Wine links Documents to it and writes its menu entries
 # under it. No display: a silent install opens no window. A Russian Windows,
-# so that the installer speaks Russian.
+# so that the installer speaks Russian: Wine takes it from LC_ALL even where
+# the host has no such locale (wine-run's shell then warns that it cannot
+# set it, harmlessly; LANG alone would not do).
 wine() {
-  env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-      XDG_CACHE_HOME="$home/.cache" LC_ALL=ru_RU.UTF-8 "$wine_run" --prefix "$prefix" "$@"
+  env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=ru_RU.UTF-8 \
+      HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" \
+      "$wine_run" --prefix "$prefix" "$@"
 }
 # Waits until every program of the prefix has ended (an uninstaller goes on
 # in a copy of itself after the one started returns) and the registry is
