@@ -47,6 +47,18 @@ LRESULT CALLBACK UpDownKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 constexpr UINT_PTR kUpDownSubclassId = 1;
 
+// Text typed into a combo box's field while its list is closed names no
+// entry. The box clears its selection itself, except at the first key
+// after an entry was clicked in the list (Wine's common controls let that
+// one pass); the list's own selection goes, the typed text stays.
+void ForgetTypedOverEntry(HWND combo) {
+    if (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) return;  // an open list follows the text
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (GetComboBoxInfo(combo, &info) && info.hwndList)
+        SendMessageW(info.hwndList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
 // An icon from PNG bytes at the given square size; null when the system
 // cannot read them.
 HICON IconFromPng(std::span<const std::uint8_t> png, int size) {
@@ -255,9 +267,14 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             return FALSE;
 
         case WM_COMMAND: {
-            if (HIWORD(wParam) != BN_CLICKED) return FALSE;
             const int id = LOWORD(wParam) == 0xFFFF ? -1 : LOWORD(wParam);
             const ControlTemplate* c = TemplateOf(id);
+            if (HIWORD(wParam) == CBN_EDITCHANGE && c && c->kind == ControlKind::ComboBox &&
+                reinterpret_cast<HWND>(lParam) == Control(id)) {
+                ForgetTypedOverEntry(Control(id));
+                return FALSE;
+            }
+            if (HIWORD(wParam) != BN_CLICKED) return FALSE;
             // Enter and Esc issue IDOK and IDCANCEL whether or not the
             // template has such a button.
             const bool clicked = c ? IsButtonKind(c->kind) : (id == DialogBase::kIdOk || id == DialogBase::kIdCancel);
