@@ -403,11 +403,11 @@ def start_display_run(run, w, refresh_every):
     run.connect()
     w.set_checked("IDC_SIMULATE", True)
     w.press("IDC_READ_AUTO")
-    first = run.wait_counter_above(0, 15)
+    first = run.wait_counter_above(0, 20)
     note(f"counter shows {first}")
     check(first >= refresh_every,
           f"the first count shown is {first}; the window refreshes every {refresh_every} frames")
-    later = run.wait_counter_above(first, 15)
+    later = run.wait_counter_above(first, 20)
     note(f"counter moved on to {later}")
 
 
@@ -560,7 +560,8 @@ def read_capture(path):
 
 
 def scenario_capture(run):
-    """A whole 600-frame capture, compared with what the controller sent."""
+    """A whole 600-frame capture, compared byte for byte with what the
+    controller sent."""
     sim = run.start_simulator("halten", extra=("--seed", "11", "--interval", "0"))
     w = run.start_zonter()
     run.connect()
@@ -569,13 +570,13 @@ def scenario_capture(run):
     note("capture started")
     wait_until(lambda: w.text("IDC_COUNTER") == CAPTURE_DONE, 150,
                lambda: f"the counter line to say {CAPTURE_DONE!r} (it shows {w.text('IDC_COUNTER')!r})",
-               interval=0.25)
+               interval=0.5)
     note("capture written")
     wait_until(lambda: w.enabled("IDC_CAPTURE"), 5, "the capture button to be enabled again")
 
     captures = wait_until(lambda: sorted(f for f in os.listdir(run.zonter_dir) if f.startswith("km")), 5,
-                          "a capture file in zonter's current directory")
-    check(len(captures) == 1, f"capture files: {captures}")
+                          "a capture file in zonter's working folder")
+    check(len(captures) == 1, f"files in the working folder: {os.listdir(run.zonter_dir)}")
     name = captures[0]
     path = os.path.join(run.zonter_dir, name)
     lines = wait_until(lambda: read_capture(path), 10, "the capture file to be complete")
@@ -605,7 +606,7 @@ def scenario_capture(run):
     start = starts[0]
     mismatches = [k for k in range(600) if sent[start + k] != frames[k]]
     check(not mismatches, f"{len(mismatches)} captured frames differ from the sent ones, first at {mismatches[:1]}")
-    note(f"the 600 captured frames are frames {start + 1} to {start + 600} the controller sent")
+    note(f"the 600 captured frames are frames {start + 1} to {start + 600} the controller sent, byte for byte")
 
     first_key = next((k for k in range(600) if frames[k][1] == 0x00), None)
     keys = [f"{f[13]:02X}," for f in frames[first_key:]] if first_key is not None else []
@@ -614,9 +615,10 @@ def scenario_capture(run):
         expected_tail += b"\r\n"
     tail = b"\r\n".join(lines[602:])
     check(tail == expected_tail, f"key section differs: {tail[:80]!r}... expected {expected_tail[:80]!r}...")
-
     raw = hex_bytes(w.text("IDC_RAW_IN"))
     check(raw == frames[299], f"raw line {raw}, expected the 300th captured frame {frames[299]}")
+    leftovers = [f for f in os.listdir(run.zonter_dir) if f != name]
+    check(not leftovers, f"other files in the working folder: {leftovers}")
 
 
 def scenario_unplug(run):

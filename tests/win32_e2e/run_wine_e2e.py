@@ -36,7 +36,8 @@ from controller import Simulator  # noqa: E402
 from processes import ProcessGroup, remove_at_end, wait_until  # noqa: E402
 from run_e2e import (CAPTURE_DONE, CONNECTED, DECODER_ENTRIES, HALTEN_RS, KUGOO_M, MAIN_CONTROLS,  # noqa: E402
                      TIME_OUT, check, check_display_frames_sound, counter_number, descramble_halten, hex_bytes,
-                     moving, read_capture, read_consistent, wait_display_frames, wait_sent, xor_all)
+                     moving, read_capture, read_consistent, scenario_capture, start_display_run, wait_display_frames,
+                     wait_sent, xor_all)
 
 SKIP = 77
 STARTED = time.monotonic()
@@ -508,21 +509,6 @@ def scenario_single_read(run):
     sim.stop()
 
 
-def start_display_run(run, w, refresh_every):
-    """Gear 7, Connect, "имит. БК" and "Авто. чтен."; waits for two counts."""
-    w.set_value("IDC_GEAR", 7)
-    wait_until(lambda: w.text("IDC_GEAR_CODE") == "F", 5, "the gear code box to show F")
-    run.connect()
-    w.set_checked("IDC_SIMULATE", True)
-    w.press("IDC_READ_AUTO")
-    first = run.wait_counter_above(0, 20)
-    note(f"counter shows {first}")
-    check(first >= refresh_every,
-          f"the first count shown is {first}; the window refreshes every {refresh_every} frames")
-    later = run.wait_counter_above(first, 20)
-    note(f"counter moved on to {later}")
-
-
 def finish_display_run(run, sim):
     run.quit_zonter()
     check_display_frames_sound(sim)
@@ -682,67 +668,6 @@ def scenario_line_speed(run):
     note("the About box came and went")
     run.quit_zonter()
     sim.stop()
-
-
-def scenario_capture(run):
-    """A whole 600-frame capture, compared byte for byte with what the
-    controller sent."""
-    sim = run.start_simulator("halten", extra=("--seed", "11", "--interval", "0"))
-    w = run.start_zonter()
-    run.connect()
-    w.press("IDC_CAPTURE")
-    wait_until(lambda: not w.enabled("IDC_CAPTURE"), 5, "the capture button to be disabled while recording")
-    note("capture started")
-    wait_until(lambda: w.text("IDC_COUNTER") == CAPTURE_DONE, 150,
-               lambda: f"the counter line to say {CAPTURE_DONE!r} (it shows {w.text('IDC_COUNTER')!r})",
-               interval=0.5)
-    note("capture written")
-    wait_until(lambda: w.enabled("IDC_CAPTURE"), 5, "the capture button to be enabled again")
-
-    captures = wait_until(lambda: sorted(f for f in os.listdir(run.zonter_dir) if f.startswith("km")), 5,
-                          "a capture file in zonter.exe's working folder")
-    check(len(captures) == 1, f"files in the working folder: {os.listdir(run.zonter_dir)}")
-    name = captures[0]
-    path = os.path.join(run.zonter_dir, name)
-    lines = wait_until(lambda: read_capture(path), 10, "the capture file to be complete")
-    note(f"capture file {name}: {len(lines)} lines")
-
-    header = lines[0].decode("ascii")
-    day, month, year_time = header.split(".", 2)
-    year, clock = year_time.split(" ")
-    hour, minute = clock.split(":")
-    expected_name = f"km{int(month):02d}{int(day):02d}{int(hour):02d}{int(minute):02d}.txt"
-    check(name == expected_name, f"file {name} for the header {header!r} (expected {expected_name})")
-    check(len(year) == 4, f"header {header!r}")
-
-    frames = []
-    for k, line in enumerate(lines[1:601]):
-        text = line.decode("ascii")
-        body, _, index = text.partition(" ;")
-        check(index == str(k), f"frame line {k + 1}: {text!r}")
-        check(len(body) == 44 and body == body.upper(), f"frame line {k + 1}: {text!r}")
-        frames.append(hex_bytes(body))
-    check(lines[601] == "--Доп-------------------".encode("cp1251"), f"separator line {lines[601]!r}")
-
-    sent = wait_sent(sim, frames[599], "the last captured frame")
-    starts = [i for i in range(len(sent) - 599) if sent[i] == frames[0]]
-    check(starts, "the first captured frame is no frame the controller sent")
-    start = starts[0]
-    mismatches = [k for k in range(600) if sent[start + k] != frames[k]]
-    check(not mismatches, f"{len(mismatches)} captured frames differ from the sent ones, first at {mismatches[:1]}")
-    note(f"the 600 captured frames are frames {start + 1} to {start + 600} the controller sent, byte for byte")
-
-    first_key = next((k for k in range(600) if frames[k][1] == 0x00), None)
-    keys = [f"{f[13]:02X}," for f in frames[first_key:]] if first_key is not None else []
-    expected_tail = b"\r\n".join("".join(keys[i:i + 16]).encode() for i in range(0, len(keys), 16))
-    if len(keys) % 16 == 0 and keys:
-        expected_tail += b"\r\n"
-    tail = b"\r\n".join(lines[602:])
-    check(tail == expected_tail, f"key section differs: {tail[:80]!r}... expected {expected_tail[:80]!r}...")
-    raw = hex_bytes(w.text("IDC_RAW_IN"))
-    check(raw == frames[299], f"raw line {raw}, expected the 300th captured frame {frames[299]}")
-    leftovers = [f for f in os.listdir(run.zonter_dir) if f != name]
-    check(not leftovers, f"other files in the working folder: {leftovers}")
 
 
 def scenario_unplug(run):
