@@ -96,6 +96,8 @@ public:
 };
 
 void InstallWindowSystem(WindowSystem* system);
+// The installed window system, or null when none is.
+[[nodiscard]] WindowSystem* InstalledWindowSystem();
 // The installed window system; aborts with a message when none is.
 WindowSystem& CurrentWindowSystem();
 

@@ -13,6 +13,8 @@ WindowSystem* installed = nullptr;
 
 void InstallWindowSystem(WindowSystem* system) { installed = system; }
 
+WindowSystem* InstalledWindowSystem() { return installed; }
+
 WindowSystem& CurrentWindowSystem() {
     if (!installed) {
         // A start-up that forgot its window system: nothing can be shown.

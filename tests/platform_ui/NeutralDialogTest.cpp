@@ -199,7 +199,7 @@ FakeWindow& Fake(const DialogBase& dialog) { return static_cast<FakeWindow&>(dia
 class NeutralDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = &platform::ui::CurrentWindowSystem();
+        previous_ = platform::ui::InstalledWindowSystem();
         platform::ui::InstallWindowSystem(&fake_);
     }
     void TearDown() override { platform::ui::InstallWindowSystem(previous_); }
