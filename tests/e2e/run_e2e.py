@@ -720,16 +720,22 @@ def main():
     return 1 if failed else 0
 
 
-def run_scenario(args, session, name):
+def run_scenario(args, session, name, scenarios=None, make_run=None, program="zonter",
+                 status=lambda sim: "\n  ".join(_tail(sim.status_path))):
+    """Runs one scenario in a fresh work folder; on a failure prints what the
+    window, the simulators and the program left behind. The Wine runner
+    passes its own scenarios, run object, program name and status reader."""
+    scenarios = scenarios or SCENARIOS
+    make_run = make_run or Run
     work_dir = os.path.join(os.path.abspath(args.work_dir), name)
     shutil.rmtree(work_dir, ignore_errors=True)  # the previous run's logs and captures
     os.makedirs(work_dir)
     note(f"=== {name} (logs in {work_dir})")
-    run = Run(args, session, work_dir)
+    run = make_run(args, session, work_dir)
     try:
         try:
-            SCENARIOS[name](run)
-            if run.zonter.poll() is None:
+            scenarios[name](run)
+            if run.zonter is not None and run.zonter.poll() is None:
                 run.quit_zonter()
             note(f"=== {name} passed")
             return True
@@ -739,8 +745,8 @@ def run_scenario(args, session, name):
             print("window:\n" + run.window_dump())
             for sim in run.simulators:
                 print(f"{sim.log.path} (last lines):\n  " + "\n  ".join(_tail(sim.log.path)))
-                print(f"{sim.status_path}:\n  " + "\n  ".join(_tail(sim.status_path)))
-            print("zonter output:\n  " + "\n  ".join(_tail(os.path.join(work_dir, "zonter.log"))))
+                print(f"{sim.status_path}:\n  " + status(sim))
+            print(f"{program} output:\n  " + "\n  ".join(_tail(os.path.join(work_dir, "zonter.log"))))
             try:
                 run.screenshot(os.path.join(work_dir, "failure.png"), whole_screen=True)
             except Exception as shot_error:

@@ -34,9 +34,11 @@ import desktop  # noqa: E402
 import screenshot  # noqa: E402
 from controller import Simulator  # noqa: E402
 from processes import ProcessGroup, remove_at_end, wait_until  # noqa: E402
+from run_e2e import run_scenario as linux_run_scenario  # noqa: E402
 from run_e2e import (CAPTURE_DONE, CONNECTED, DECODER_ENTRIES, HALTEN_RS, KUGOO_M, MAIN_CONTROLS,  # noqa: E402
                      TIME_OUT, check, check_display_frames_sound, counter_number, descramble_halten, hex_bytes,
-                     moving, read_capture, read_consistent, scenario_capture, start_display_run, wait_display_frames,
+                     moving, read_capture, read_consistent, scenario_capture,
+                     _tail, start_display_run, wait_display_frames,
                      wait_sent, xor_all)
 
 SKIP = 77
@@ -852,41 +854,8 @@ def missing_requirements(args):
 
 
 def run_scenario(args, session, name):
-    work_dir = os.path.join(args.work_dir, name)
-    shutil.rmtree(work_dir, ignore_errors=True)  # the previous run's logs and captures
-    os.makedirs(work_dir)
-    note(f"=== {name} (logs in {work_dir})")
-    run = Run(args, session, work_dir)
-    try:
-        try:
-            SCENARIOS[name](run)
-            if run.zonter is not None and run.zonter.poll() is None:
-                run.quit_zonter()
-            note(f"=== {name} passed")
-            return True
-        except Exception as error:
-            note(f"=== {name} FAILED: {error}")
-            traceback.print_exc()
-            print("window:\n" + run.window_dump())
-            for sim in run.simulators:
-                print(f"{sim.log.path} (last lines):\n  " + "\n  ".join(_tail(sim.log.path)))
-                print(f"{sim.status_path}:\n  " + latest_status(sim))
-            print("zonter.exe output:\n  " + "\n  ".join(_tail(os.path.join(work_dir, "zonter.log"))))
-            try:
-                run.screenshot(os.path.join(work_dir, "failure.png"), whole_screen=True)
-            except Exception as shot_error:
-                note(f"no failure screenshot: {shot_error}")
-            return False
-    finally:
-        run.close()
-
-
-def _tail(path, count=8):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read().splitlines()[-count:]
-    except OSError:
-        return ["(none)"]
+    return linux_run_scenario(args, session, name, scenarios=SCENARIOS, make_run=Run, program="zonter.exe",
+                              status=latest_status)
 
 
 def main():
