@@ -199,6 +199,7 @@ class Prefix:
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
         self.dosdevice = os.path.join(self.prefix, "dosdevices", f"com{port}")
         self.server = None
+        self.kept_server = False
 
     def wine(self, *args):
         subprocess.run(self.emulator + list(args), env=self.env, check=True,
@@ -228,6 +229,10 @@ class Prefix:
         os.replace(temp, self.dosdevice)
 
     def register(self):
+        # A server kept up for the whole test run (wine-run --start-server)
+        # is brought back when the port goes, or the tests after this one
+        # would each start and lose servers of their own.
+        self.kept_server = bool(wineserver_pids(self.prefix))
         # The first run makes the prefix; the value then survives the
         # restart below, at which Wine maps the port anew.
         self.wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{self.port}", "/t", "REG_SZ",
@@ -252,6 +257,9 @@ class Prefix:
                 self.server.kill()
         if os.path.lexists(self.dosdevice):
             os.unlink(self.dosdevice)
+        if self.kept_server:
+            subprocess.run(self.emulator + ["--start-server"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 
 def serve(program, line, prefix, log):
