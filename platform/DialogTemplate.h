@@ -20,6 +20,8 @@ enum class ControlKind {
     Slider,    // horizontal trackbar
     UpDown,    // buddy-less up-down that reports the sign of a press
     Icon,      // the application icon
+    List,      // report list: columns, rows drawn on demand, marked characters
+    Chart,     // strip chart of a few series over a time span
 };
 
 enum ControlStyle : unsigned {

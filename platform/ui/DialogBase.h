@@ -113,6 +113,11 @@ public:
     // A slider's position or range changed.
     void WindowSliderMoved(int id);
     void WindowSysCommand(unsigned code) { OnSysCommand(code, 0); }
+    // A timer set with SetTimer is due.
+    void WindowTimer(int timerId) { OnTimer(timerId); }
+    // The row a list shows at `row` (0 = first); an empty row when the
+    // dialog has none there.
+    ListRow WindowListRow(int id, int row) const { return ListRowAt(id, row); }
     // The window ended (EndDialog, close box, Esc).
     void WindowEnded() { OnDestroy(); }
 
@@ -123,6 +128,8 @@ protected:
     virtual void OnCancel();                               // default: end with IDCANCEL
     virtual void OnSysCommand(unsigned code, long extra);  // default: nothing
     virtual void OnDestroy() {}                            // the window has ended
+    virtual void OnTimer(int /*timerId*/) {}               // a timer is due
+    virtual ListRow ListRowAt(int /*id*/, int /*row*/) const { return {}; }
 
     // Message map entries.
     using Handler = std::function<void(int delta)>;

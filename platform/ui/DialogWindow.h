@@ -9,6 +9,7 @@
 
 #include "platform/DialogTemplate.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/Views.h"
 
 namespace platform::ui {
 
@@ -73,6 +74,39 @@ public:
     // An appended item runs OnSysCommand(code, 0) once the menu has closed.
     virtual void AppendMenuSeparator() = 0;
     virtual void AppendMenuItem(std::string_view text, unsigned code) = 0;
+
+    // --- report lists (ControlKind::List) ---
+    // The rows belong to the dialog: the window asks DialogBase::ListRowAt
+    // for the rows it draws or is asked about, and keeps none itself.
+    virtual void SetListColumns(int id, std::span<const ListColumn> columns) = 0;
+    // The list now holds `count` rows; the first `dropped` rows it held
+    // before are gone (the rest moved up by that many). A list whose last
+    // row was in view keeps its (new) last row in view; one scrolled up
+    // keeps showing the same rows where they still exist.
+    virtual void SetListRowCount(int id, int count, int dropped) = 0;
+    virtual int ListRowCount(int id) const = 0;
+    // True when the list's last row is in view (the list follows new rows).
+    virtual bool ListAtEnd(int id) const = 0;
+
+    // --- strip charts (ControlKind::Chart) ---
+    virtual void SetChart(int id, const ChartData& chart) = 0;
+    // What the chart shows now, as ChartText() gives it.
+    virtual std::string ChartDescription(int id) const = 0;
+
+    // --- timers: DialogBase::WindowTimer(timerId) every `intervalMs` on the
+    // dialog's thread until KillTimer; setting a running timer restarts it.
+    virtual void SetTimer(int timerId, int intervalMs) = 0;
+    virtual void KillTimer(int timerId) = 0;
+    virtual bool TimerRunning(int timerId) const = 0;
+
+    // --- keys: `key` pressed anywhere in the window (a list included)
+    // clicks button `id`, when that button is enabled.
+    virtual void SetKeyCommand(Key key, int id) = 0;
+
+    // The system's modal file dialog; the chosen path in UTF-8, or empty
+    // when the user cancelled. A save question never asks about replacing:
+    // the caller never replaces a file.
+    virtual std::string AskFileName(const FileQuestion& question) = 0;
 
     // A modal warning box with an OK button; returns when it is closed.
     // `name` identifies the box for tests and assistive tools.

@@ -23,8 +23,13 @@
 namespace testing_ui {
 namespace {
 
+using platform::ui::ChartData;
+using platform::ui::ChartText;
 using platform::ui::DialogWindow;
+using platform::ui::FileQuestion;
 using platform::ui::Font;
+using platform::ui::Key;
+using platform::ui::ListColumn;
 using platform::ui::WindowSystem;
 
 // One control of a fake window, as plain state.
@@ -87,6 +92,14 @@ public:
     std::vector<Box> boxes;
     std::function<void()> duringBox;  // runs while a message box is open
     std::function<void()> onPost;     // runs inside Post, on the posting thread
+    std::map<int, std::vector<ListColumn>> listColumns;
+    std::map<int, int> listRows;
+    bool listAtEnd = true;
+    std::map<int, std::string> charts;
+    std::map<int, int> timers;  // running timers and their intervals
+    std::map<Key, int> keys;
+    std::vector<FileQuestion> questions;
+    std::string fileAnswer;  // what the file dialog answers
 
     // --- DialogWindow ---
     int RunModal() override {
@@ -152,6 +165,22 @@ public:
     void SetIcon(std::span<const std::uint8_t>) override {}
     void AppendMenuSeparator() override {}
     void AppendMenuItem(std::string_view, unsigned) override {}
+    void SetListColumns(int id, std::span<const ListColumn> columns) override {
+        listColumns[id].assign(columns.begin(), columns.end());
+    }
+    void SetListRowCount(int id, int count, int) override { listRows[id] = count; }
+    int ListRowCount(int id) const override { return listRows.count(id) ? listRows.at(id) : 0; }
+    bool ListAtEnd(int) const override { return listAtEnd; }
+    void SetChart(int id, const ChartData& chart) override { charts[id] = ChartText(chart); }
+    std::string ChartDescription(int id) const override { return charts.count(id) ? charts.at(id) : ""; }
+    void SetTimer(int timerId, int intervalMs) override { timers[timerId] = intervalMs; }
+    void KillTimer(int timerId) override { timers.erase(timerId); }
+    bool TimerRunning(int timerId) const override { return timers.count(timerId) != 0; }
+    void SetKeyCommand(Key key, int id) override { keys[key] = id; }
+    std::string AskFileName(const FileQuestion& question) override {
+        questions.push_back(question);
+        return fileAnswer;
+    }
     void MessageBox(const char* name, std::string_view text) override {
         boxes.push_back({name, std::string(text)});
         if (duringBox) duringBox();
