@@ -1,6 +1,7 @@
 #include "link/LinkState.h"
 
 #include "link/Connection.h"
+#include "link/FrameTaps.h"
 #include "link/PortOps.h"
 #include "link/StopWorkers.h"
 
@@ -22,6 +23,9 @@ void DropSyncObjects(LinkState& s) {
 }
 
 }  // namespace
+
+LinkState::LinkState() = default;
+LinkState::~LinkState() = default;
 
 LinkState& Link() {
     static LinkState state;

@@ -15,6 +15,7 @@
 namespace linkcore {
 
 class RefreshSink;
+struct FrameTaps;
 
 // Lock bounds, in milliseconds.
 inline constexpr int kLockBoundMs = 200;
@@ -55,6 +56,11 @@ struct WorkerSlot {
 // below it takes the record as a parameter. Plain data; the rules of use
 // are in the comments.
 struct LinkState {
+    LinkState();
+    ~LinkState();
+    LinkState(const LinkState&) = delete;
+    LinkState& operator=(const LinkState&) = delete;
+
     // --- port (written by the dialog thread only) ---
     std::unique_ptr<platform::SerialPort> portHandle;  // owner of the open port
     std::atomic<platform::SerialPort*> port{nullptr};  // read afresh by workers
@@ -83,6 +89,12 @@ struct LinkState {
 
     // --- window: receiver of every refresh request ---
     std::atomic<RefreshSink*> mainWindow{nullptr};
+
+    // --- line monitor: the rings workers hand their frames to, set only
+    // while the monitor listens (see link/FrameTaps.h). The store outlives
+    // every worker. ---
+    std::unique_ptr<FrameTaps> tapStore;
+    std::atomic<FrameTaps*> taps{nullptr};
 
     // --- the workers, one slot per kind in WorkerKind order. Last, so that
     // on destruction the workers end before what they use goes. ---

@@ -20,9 +20,10 @@ struct NewFileResult {
 [[nodiscard]] NewFileResult WriteNewFile(const std::string& dir, const std::function<std::string(int)>& nameFor,
                                          std::string_view contents);
 
-// The local time of day, as a calendar reads it.
+// The local time of day, as a calendar and a clock read it.
 struct LocalTime {
     unsigned year, month, day, hour, minute;
+    unsigned second = 0, millisecond = 0;
 };
 
 [[nodiscard]] LocalTime LocalTimeNow();

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
@@ -24,11 +25,19 @@ void AutoReadWorker(linkcore::LinkState& s) {
     // a refresh; further time-outs in a row do not.
     bool timeOutUnreported = true;
 
+    using linkcore::WorkerKind;
+    using protocols::Direction;
+    using protocols::TapKind;
+    linkcore::TapEvent(s, WorkerKind::AutoRead, TapKind::RunStart, Direction::FromController);
+    unsigned skipped = 0;  // bytes passed over since the last event handed to the monitor
+
     while (!stop.IsSet()) {
-        const PassResult r = ReadFramePass(s, protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop);
+        const PassResult r = ReadFramePass(s, protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop, &skipped);
         if (r == PassResult::Stopped) return;
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
+            linkcore::TapEvent(s, WorkerKind::AutoRead, TapKind::TimeOut, Direction::FromController, {}, skipped);
+            skipped = 0;
             s.linkStatus.store(linkcore::kStatusTimeOut);
             if (timeOutUnreported) {
                 timeOutUnreported = false;
@@ -38,6 +47,9 @@ void AutoReadWorker(linkcore::LinkState& s) {
         }
 
         timeOutUnreported = true;
+        linkcore::TapEvent(s, WorkerKind::AutoRead, TapKind::Frame, Direction::FromController,
+                           std::span<const std::uint8_t>(s.rxBuffer.data(), protocol.rxFrameLength), skipped);
+        skipped = 0;
         if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
             const int status = s.linkStatus.load();
             s.linkStatus.store(status < 1 ? 1 : status + 1);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
@@ -17,9 +18,18 @@ namespace {
 
 using platform::ReadOutcome;
 
+using linkcore::WorkerKind;
+using protocols::Direction;
+using protocols::TapKind;
+
+void TapCapture(linkcore::LinkState& s, TapKind what, std::span<const std::uint8_t> frame = {}, unsigned skipped = 0) {
+    linkcore::TapEvent(s, WorkerKind::Capture, what, Direction::FromController, frame, skipped);
+}
+
 // A capture that ends by a time-out shows it at once and offers the
 // button again.
 void EndByTimeOut(linkcore::LinkState& s, int status, const platform::Event& stop) {
+    TapCapture(s, TapKind::TimeOut);
     s.linkStatus.store(status);
     linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
     linkcore::NotifyCaptureEnded(s);
@@ -47,18 +57,33 @@ void CaptureWorker(linkcore::LinkState& s) {
     }
     const protocols::CaptureWaits& waits = protocol.captureWaits;
 
+    // However the capture ends, the monitor learns that it has.
+    TapCapture(s, TapKind::RunStart);
+    struct EndTap {
+        linkcore::LinkState& s;
+        ~EndTap() { TapCapture(s, TapKind::RunEnd); }
+    } endTap{s};
+    const auto frameAt = [frames](int k) {
+        return std::span<const std::uint8_t>(frames + k * kCaptureFrameBytes, kCaptureFrameBytes);
+    };
+
     // Frame 0: hunt the sync byte, however many bytes come before it.
+    unsigned skipped = 0;
     for (;;) {
         if (stop.IsSet()) return;
         const ReadOutcome r = linkcore::ReadExact(s, frames, 1, waits.syncByte, stop);
         if (r == ReadOutcome::Stopped) return;
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
-        if (frames[0] != protocol.sync[0]) continue;
+        if (frames[0] != protocol.sync[0]) {
+            ++skipped;
+            continue;
+        }
         const ReadOutcome rest = linkcore::ReadExact(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
         if (rest == ReadOutcome::Stopped) return;
         if (rest == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         break;
     }
+    TapCapture(s, TapKind::Frame, frameAt(0), skipped);
     if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
         std::copy_n(frames, kCaptureFrameBytes, s.rawRxFrame.begin());
         s.linkStatus.store(1);
@@ -72,6 +97,7 @@ void CaptureWorker(linkcore::LinkState& s) {
             linkcore::ReadExact(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusCaptureTimedOut, stop);
+        TapCapture(s, TapKind::Frame, frameAt(k));
         s.linkStatus.store(k);
     }
 

@@ -28,8 +28,10 @@ enum class PassResult {
 // (15 bytes) with the
 // given wait bounds: each sync byte by itself, then the rest in one read.
 // A wrong second sync byte ends the pass; it is not tested as a first one.
+// A pass that ends NotASync adds the bytes it passed over to `*passedOver`
+// (when given).
 [[nodiscard]] PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& protocol,
                                        const protocols::ReadWaits& waits, std::uint8_t* buffer,
-                                       const platform::Event& stop);
+                                       const platform::Event& stop, unsigned* passedOver = nullptr);
 
 }  // namespace workers

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
@@ -19,6 +20,8 @@ void SimulatorWorker(linkcore::LinkState& s) {
     const std::size_t n = protocol.txFrameLength;
     if (n == 0) return;
 
+    linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::RunStart,
+                       protocols::Direction::ToController);
     int cycles = 0;
     while (!stop.IsSet()) {
         // Missing the lock sends the previous frame again, unchanged.
@@ -27,6 +30,8 @@ void SimulatorWorker(linkcore::LinkState& s) {
             protocols::SealOutFrame(active, s.outFrame, s.gearCode);
             std::copy_n(s.outFrame.begin(), n, s.sendBuffer.begin());
         }
+        linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::Frame,
+                           protocols::Direction::ToController, std::span<const std::uint8_t>(s.sendBuffer.data(), n));
         linkcore::SendFrameStart(s, n, stop);
         if (++cycles == protocol.simulatorRefreshEvery) {
             cycles = 0;

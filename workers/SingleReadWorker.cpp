@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
@@ -20,21 +21,26 @@ void SingleReadWorker(linkcore::LinkState& s) {
 
     // A line that keeps sending bytes without a frame start is hunted
     // until the stop signal comes.
+    using linkcore::WorkerKind;
+    using protocols::Direction;
+    using protocols::TapKind;
+    unsigned skipped = 0;  // bytes passed over, handed to the monitor with the outcome
     for (;;) {
         if (stop.IsSet()) return;
-        const PassResult r = ReadFramePass(s, protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop);
+        const PassResult r = ReadFramePass(s, protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop, &skipped);
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::Stopped) return;
-        if (r == PassResult::FirstSyncTimeOut) {
-            if (protocol.singleReadHuntTimeoutIsTimeOut) s.linkStatus.store(linkcore::kStatusTimeOut);
-            return;
-        }
-        if (r == PassResult::TimeOut) {
-            s.linkStatus.store(linkcore::kStatusTimeOut);
+        if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
+            linkcore::TapEvent(s, WorkerKind::SingleRead, TapKind::TimeOut, Direction::FromController, {}, skipped);
+            if (r == PassResult::TimeOut || protocol.singleReadHuntTimeoutIsTimeOut) {
+                s.linkStatus.store(linkcore::kStatusTimeOut);
+            }
             return;
         }
         break;
     }
+    linkcore::TapEvent(s, WorkerKind::SingleRead, TapKind::Frame, Direction::FromController,
+                       std::span<const std::uint8_t>(s.rxBuffer.data(), protocol.rxFrameLength), skipped);
 
     if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
         const auto frame = s.rxBuffer.begin();

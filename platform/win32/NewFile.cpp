@@ -84,7 +84,7 @@ NewFileResult WriteNewFile(const std::string& dir, const std::function<std::stri
 LocalTime LocalTimeNow() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute};
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 }  // namespace platform
