@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/NewFile.h"
+#include "protocols/CaptureFormat.h"
 #include "protocols/FrameText.h"
 
 namespace workers {
@@ -10,8 +11,6 @@ namespace workers {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-// "--Доп-------------------" with the letters in cp1251.
-constexpr const char kSeparator[] = "--\xC4\xEE\xEF-------------------";
 constexpr int kKeyByte = 13;
 constexpr int kMarkByte = 1;
 constexpr int kKeysPerLine = 16;
@@ -52,7 +51,7 @@ std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames,
         text += kLineEnd;
     }
 
-    text += kSeparator;
+    text += protocols::kCaptureSeparator;
     text += kLineEnd;
 
     int first = 0;

@@ -4,10 +4,12 @@
 #include <span>
 #include <string>
 
+#include "protocols/CaptureFormat.h"
+
 namespace workers {
 
-inline constexpr int kCaptureFrames = 600;
-inline constexpr int kCaptureFrameBytes = 15;
+inline constexpr int kCaptureFrames = static_cast<int>(protocols::kCaptureFrames);
+inline constexpr int kCaptureFrameBytes = static_cast<int>(protocols::kCaptureFrameBytes);
 inline constexpr int kCaptureBytes = kCaptureFrames * kCaptureFrameBytes;  // 12000
 
 // Local time of the capture's last frame.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "protocols/CaptureReader.h"
 #include "workers/CaptureFile.h"
 
 namespace {
@@ -91,6 +92,24 @@ TEST(CaptureFile, KeySectionLineShapes) {
     // No marked frame: the file ends with the separator line.
     text = workers::CaptureFileText(Frames(-1), kTime);
     EXPECT_EQ(text.substr(text.size() - 26), "--\xC4\xEE\xEF-------------------\r\n");
+}
+
+// Every byte value in every position, whatever the key section's shape.
+TEST(CaptureFile, ReadsBackToTheSameFramesAndTime) {
+    for (int first : {0, 8, 599, -1}) {
+        SCOPED_TRACE(first);
+        auto frames = Frames(first);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            if (i % 15 != 1) frames[i] = static_cast<std::uint8_t>(i * 11 + static_cast<std::size_t>(first));
+        }
+        const protocols::CaptureReadResult read = protocols::ReadCaptureFile(workers::CaptureFileText(frames, kTime));
+        ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->message;
+        ASSERT_EQ(read.frames.size(), 600u);
+        for (std::size_t k = 0; k < 600; ++k) {
+            ASSERT_TRUE(std::equal(read.frames[k].begin(), read.frames[k].end(), frames.begin() + k * 15)) << k;
+        }
+        EXPECT_EQ(read.time, (protocols::WallTime{2021, 3, 5, 9, 7, 0, 0}));
+    }
 }
 
 class CaptureDir : public ::testing::Test {
