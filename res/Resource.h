@@ -6,6 +6,7 @@
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDD_SPEED = 132;
+inline constexpr int IDD_MONITOR = 140;
 
 // Icon and strings
 inline constexpr int IDI_APP = 128;
@@ -57,7 +58,22 @@ inline constexpr int IDC_SPEED_SPIN = 1026;
 inline constexpr int IDC_ABOUT_ICON = 1100;
 inline constexpr int IDC_ABOUT_TEXT = 1101;
 
+// Line monitor controls
+inline constexpr int IDC_MON_LIST = 1200;
+inline constexpr int IDC_MON_PAUSE = 1201;
+inline constexpr int IDC_MON_LOG = 1202;
+inline constexpr int IDC_MON_OPEN = 1203;
+inline constexpr int IDC_MON_BACK = 1204;
+inline constexpr int IDC_MON_FORWARD = 1205;
+inline constexpr int IDC_MON_PLAY = 1206;
+inline constexpr int IDC_MON_RX_COUNTERS = 1207;
+inline constexpr int IDC_MON_TX_COUNTERS = 1208;
+inline constexpr int IDC_MON_CHART = 1209;
+inline constexpr int IDC_MON_STATUS = 1210;
+inline constexpr int IDC_MON_REPLAY = 1211;
+
 // Window-menu commands (system-command codes); the refresh requests the
 // workers send, 112 and 113, are in link/RefreshCodes.h.
 inline constexpr unsigned CMD_ABOUT = 16;
 inline constexpr unsigned CMD_LINE_SPEED = 114;
+inline constexpr unsigned CMD_LINE_MONITOR = 115;

@@ -115,6 +115,7 @@ void CZonterDlg::EditWindowMenu() {
     AppendMenuSeparator();
     AppendMenuItem(res::kAboutItem, CMD_ABOUT);
     AppendMenuItem(res::kLineSpeedItem, CMD_LINE_SPEED);
+    AppendMenuItem(res::kLineMonitorItem, CMD_LINE_MONITOR);
 }
 
 void CZonterDlg::OnDestroy() { DestroyWindow(); }
@@ -122,6 +123,8 @@ void CZonterDlg::OnDestroy() { DestroyWindow(); }
 bool CZonterDlg::DestroyWindow() {
     if (m_destroyed) return true;
     m_destroyed = true;
+    // The monitor stops listening before the workers go.
+    m_monitor.reset();
     linkcore::ReleaseSyncObjects();
     return true;
 }

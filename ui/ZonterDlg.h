@@ -1,13 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "link/RefreshRequest.h"
 #include "platform/ui/DialogBase.h"
+#include "ui/MonitorDlg.h"
 
 // The main dialog: every control of IDD_MAIN, the handlers of its message
 // map, and the window the workers ask to refresh.
-class CZonterDlg : public platform::ui::DialogBase, public linkcore::RefreshSink {
+class CZonterDlg : public platform::ui::DialogBase, public linkcore::RefreshSink, public ReplayDisplay {
 public:
     explicit CZonterDlg(platform::ui::DialogBase* parent = nullptr);
     ~CZonterDlg() override;
@@ -19,6 +21,14 @@ public:
     // linkcore::RefreshSink
     bool Refresh(unsigned code, const platform::Event& stop) override;
     void CaptureEnded(const std::string& message) override;
+
+    // ReplayDisplay: a replayed controller frame through the selected
+    // decoder into the raw and decoded lines and V/T and P.
+    void ShowReplayedFrame(protocols::ConstRxFrameSpan raw) override;
+
+    // The line monitor, made (or shown again) from the window menu.
+    void ShowLineMonitor();
+    CMonitorDlg* LineMonitor() const { return m_monitor.get(); }
 
     // Value members (bound to controls by DoDataExchange).
     int m_portNumber = 1;
@@ -80,9 +90,11 @@ private:
     void BuildTemplate();
     void ShowOutFrame();
     void ShowRxFrame();
+    void ShowRxLines(protocols::ConstRxFrameSpan rx, protocols::ConstRxFrameSpan raw);
     void ShowAboutBox();
     void ShowLineSpeedDialog();
     void EditWindowMenu();
 
     bool m_destroyed = false;
+    std::unique_ptr<CMonitorDlg> m_monitor;
 };

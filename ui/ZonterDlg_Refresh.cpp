@@ -7,6 +7,7 @@
 #include "platform/ui/FormatText.h"
 #include "protocols/Catalogue.h"
 #include "protocols/FrameText.h"
+#include "protocols/HaltenRs.h"
 #include "protocols/RxLines.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -27,6 +28,8 @@ void CZonterDlg::OnSysCommand(unsigned code, long extra) {
         ShowOutFrame();
     } else if (code == CMD_SHOW_RX_FRAME) {
         ShowRxFrame();
+    } else if (code == CMD_LINE_MONITOR) {
+        ShowLineMonitor();
     } else if (code == CMD_LINE_SPEED) {
         if (linkcore::Link().portOpen.load()) ShowLineSpeedDialog();
     } else {
@@ -70,14 +73,7 @@ void CZonterDlg::ShowRxFrame() {
         status = s.linkStatus.load();
     }
 
-    if (const auto lines = protocols::ShowRxLines(m_decoder, rx, raw, m_rawText)) {
-        m_rawText = lines->raw;
-        m_decodedText = lines->decoded;
-        if (lines->hasValues) {
-            m_vt = lines->vt;
-            m_p = lines->p;
-        }
-    }
+    ShowRxLines(rx, raw);
 
     if (status == linkcore::kStatusNothing) {
         m_counterText.clear();
@@ -91,6 +87,34 @@ void CZonterDlg::ShowRxFrame() {
         m_counterText = platform::ui::FormatText("%i", status);
     }
     UpdateData(false);
+}
+
+void CZonterDlg::ShowRxLines(protocols::ConstRxFrameSpan rx, protocols::ConstRxFrameSpan raw) {
+    if (const auto lines = protocols::ShowRxLines(m_decoder, rx, raw, m_rawText)) {
+        m_rawText = lines->raw;
+        m_decodedText = lines->decoded;
+        if (lines->hasValues) {
+            m_vt = lines->vt;
+            m_p = lines->p;
+        }
+    }
+}
+
+void CZonterDlg::ShowReplayedFrame(protocols::ConstRxFrameSpan raw) {
+    UpdateData(true);
+    std::array<std::uint8_t, protocols::kRxFrameSize> rx{};
+    std::copy(raw.begin(), raw.end(), rx.begin());
+    if (m_decoder >= 0 && m_decoder < protocols::kProtocolCount && protocols::Protocol(m_decoder).descrambleRx) {
+        protocols::DescrambleRx(rx);
+    }
+    ShowRxLines(rx, raw);
+    UpdateData(false);
+}
+
+void CZonterDlg::ShowLineMonitor() {
+    if (m_monitor && !m_monitor->IsVisible()) m_monitor.reset();  // closed: a new session
+    if (!m_monitor) m_monitor = std::make_unique<CMonitorDlg>(this, linkcore::Link(), *this);
+    m_monitor->ShowModeless();
 }
 
 void CZonterDlg::ShowAboutBox() {

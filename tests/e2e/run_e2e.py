@@ -667,8 +667,107 @@ def scenario_unplug(run):
     check(summary.get("checksum-errors") == "0", f"checksum errors on the new line: {summary}")
 
 
+def open_line_monitor(run, w):
+    """Opens "Монитор линии" from the window menu, as a person does: a
+    right click on the dialog's free corner, then the menu item."""
+    import pyatspi  # binds to the bus that Session.start published
+    from window import Window, _fresh
+
+    x, y, _, _ = w.extents()
+    pyatspi.Registry.generateMouseEvent(x + 3, y + 3, "b3c")
+
+    def menu_item():
+        def find(acc, depth=0):
+            if acc is None or depth > 6:
+                return None
+            if acc.getRole() == pyatspi.ROLE_MENU_ITEM and acc.name == "Монитор линии":
+                return acc
+            if acc.getRole() in (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE):
+                return None
+            for i in range(acc.childCount):
+                found = find(acc.getChildAtIndex(i), depth + 1)
+                if found is not None:
+                    return found
+            return None
+        return find(_fresh(w.app))
+
+    item = wait_until(menu_item, 10, "the window menu's item Монитор линии")
+    action = item.queryAction()
+    action.doAction(0)
+    monitor = Window(run.zonter.pid, title_part="Монитор линии", required="IDC_MON_LIST")
+    note(f"line monitor open, {len(monitor.controls)} controls with identifiers")
+    return monitor
+
+
+def marked_bytes(marks):
+    """Byte indices that a hex cell's marks ("first+count" in characters,
+    three characters a byte) cover."""
+    out = set()
+    for mark in marks.split():
+        first, count = (int(v) for v in mark.split("+"))
+        out.update(range(first // 3, (first + count - 1) // 3 + 1))
+    return out
+
+
+def check_monitor_rows(rows, sent, shown_to_controller, interval_ms):
+    """Every controller frame between the first and the last listed is in
+    the list, in order; Δt is near the line's pace; the highlighted bytes
+    are exactly those that changed since the previous frame that way."""
+    from_controller = [r for r in rows if r[2][0] == "КМ→"]
+    to_controller = [r for r in rows if r[2][0] == "→КМ"]
+    check(len(from_controller) >= 10 and len(to_controller) >= 10,
+          f"{len(from_controller)} КМ→ and {len(to_controller)} →КМ rows listed")
+    listed = [hex_bytes(r[3][0]) for r in from_controller]
+    start = next((i for i in range(len(sent)) if sent[i:i + len(listed)] == listed), None)
+    check(start is not None, "the listed controller frames are not an unbroken run of those the simulator sent "
+          f"({len(listed)} listed, {len(sent)} sent)")
+    for r in to_controller:
+        check(hex_bytes(r[3][0]) in shown_to_controller, f"display frame {r[3][0]!r} never reached the controller")
+    for side in (from_controller, to_controller):
+        deltas = [float(r[1][0]) for r in side[1:] if r[1][0]]
+        check(deltas, "no Δt listed")
+        mean = sum(deltas) / len(deltas)
+        check(0.7 * interval_ms <= mean <= 1.3 * interval_ms, f"mean Δt {mean:.1f} ms, the line's pace is {interval_ms} ms")
+        changed_rows = 0
+        for before, row in zip(side, side[1:]):
+            a, b = hex_bytes(before[3][0]), hex_bytes(row[3][0])
+            changed = {i for i in range(len(b)) if i >= len(a) or a[i] != b[i]}
+            check(marked_bytes(row[3][1]) == changed,
+                  f"row {row[3][0]!r} after {before[3][0]!r} highlights {row[3][1]!r}")
+            changed_rows += bool(changed)
+        check(changed_rows > 0, "no row with changed bytes to check the highlighting on")
+    return len(from_controller), len(to_controller)
+
+
+def scenario_monitor(run):
+    """The line monitor lists every frame of both directions with its time,
+    Δt and the changed bytes highlighted, and counts the link."""
+    sim = run.start_simulator("halten", extra=("--seed", "7"))
+    w = run.start_zonter()
+    start_display_run(run, w, refresh_every=5)
+    m = open_line_monitor(run, w)
+    wait_until(lambda: m.table_row_count("IDC_MON_LIST") >= 40, 30, "40 rows in the monitor's list")
+    m.set_checked("IDC_MON_PAUSE", True)
+    frozen = m.table_row_count("IDC_MON_LIST")
+    rows = m.table_rows("IDC_MON_LIST")
+    sent = sim.log.sent_frames()
+    to_controller = [f["bytes"] for f in sim.log.display_frames()]
+    km, display = check_monitor_rows(rows, sent, to_controller, 160)
+    note(f"{km} КМ→ and {display} →КМ rows, all in order with their changed bytes")
+    check(m.table_row_count("IDC_MON_LIST") == frozen, "the paused list moved on")
+    counters = m.text("IDC_MON_RX_COUNTERS")
+    check(counters.startswith("КМ→  кадров: "), f"counters {counters!r}")
+    note(f"counters: {counters!r}")
+    m.set_checked("IDC_MON_PAUSE", False)
+    wait_until(lambda: m.table_row_count("IDC_MON_LIST") > frozen, 10, "the list to move on after the pause")
+    shot = os.path.join(run.work_dir, "screenshot-monitor.png")
+    screenshot.take(run.desktop.framebuffer, shot, m.extents())
+    finish_display_run(run, sim)
+
+
 SCENARIOS = {
     "controls": scenario_controls,
+    "monitor": scenario_monitor,
     "halten": scenario_halten,
     "kugoo": scenario_kugoo,
     "capture": scenario_capture,

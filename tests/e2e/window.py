@@ -35,7 +35,7 @@ def find_application(pid, timeout=30):
 
 
 class Window:
-    def __init__(self, pid, title_part="Zonter", timeout=30):
+    def __init__(self, pid, title_part="Zonter", timeout=30, required="IDC_CONNECT"):
         self.app = find_application(pid, timeout)
 
         def dialog_with_controls():
@@ -43,11 +43,11 @@ class Window:
                 child = self.app.getChildAtIndex(i)
                 if child is not None and title_part in (child.name or ""):
                     controls = self._index(child)
-                    if "IDC_CONNECT" in controls:
+                    if required in controls:
                         return child, controls
             return None
 
-        self.dialog, self.controls = wait_until(dialog_with_controls, timeout, "the main window and its controls")
+        self.dialog, self.controls = wait_until(dialog_with_controls, timeout, f"the window {title_part!r} and its controls")
 
     @staticmethod
     def _index(root):
@@ -56,6 +56,10 @@ class Window:
         def walk(acc):
             if acc.description:
                 found.setdefault(acc.description, acc)
+            # A list's cells are read through its table, not indexed: it
+            # may hold thousands.
+            if acc.getRole() in (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST):
+                return
             for i in range(acc.childCount):
                 child = acc.getChildAtIndex(i)
                 if child is not None:
@@ -94,6 +98,25 @@ class Window:
 
     def value(self, ident):
         return _fresh(self.control(ident)).queryValue().currentValue
+
+    def table_rows(self, ident):
+        """A report list's rows: per row a list of (text, description) per
+        cell; the description names the highlighted characters."""
+        table = _fresh(self.control(ident)).queryTable()
+        rows = []
+        for r in range(table.nRows):
+            cells = []
+            for c in range(table.nColumns):
+                cell = table.getAccessibleAt(r, c)
+                cells.append(("", "") if cell is None else (cell.name or "", cell.description or ""))
+            rows.append(cells)
+        return rows
+
+    def table_row_count(self, ident):
+        return _fresh(self.control(ident)).queryTable().nRows
+
+    def description(self, ident):
+        return _fresh(self.control(ident)).description or ""
 
     def texts(self, idents):
         return {ident: self.text(ident) for ident in idents}

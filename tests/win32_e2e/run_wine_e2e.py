@@ -38,7 +38,7 @@ from run_e2e import run_scenario as linux_run_scenario  # noqa: E402
 from run_e2e import (CAPTURE_DONE, CONNECTED, DECODER_ENTRIES, HALTEN_RS, KUGOO_M, MAIN_CONTROLS,  # noqa: E402
                      TIME_OUT, check, check_display_frames_sound, counter_number, descramble_halten, hex_bytes,
                      moving, read_capture, read_consistent, scenario_capture,
-                     _tail, start_display_run, wait_display_frames,
+                     _tail, check_monitor_rows, start_display_run, wait_display_frames,
                      wait_sent, xor_all)
 
 SKIP = 77
@@ -826,8 +826,43 @@ def scenario_bench(run):
     run.quit_zonter()
 
 
+MONITOR_TITLE = "Монитор линии"
+
+
+def scenario_monitor(run):
+    """The line monitor from the window menu lists every frame of both
+    directions with Δt and the changed bytes highlighted."""
+    sim = run.start_simulator("halten", extra=("--seed", "7"))
+    w = run.start_zonter()
+    start_display_run(run, w, refresh_every=5)
+    w.syscommand(IDS["CMD_LINE_MONITOR"])
+    m = Window(run.driver, MONITOR_TITLE, 30)
+
+    def count():
+        return m.call("list-count", "IDC_MON_LIST")
+
+    wait_until(lambda: count() >= 40, 30, "40 rows in the monitor's list")
+    m.set_checked("IDC_MON_PAUSE", True)
+    frozen = count()
+    rows = []
+    for r in range(frozen):
+        row = m.call("list-row", "IDC_MON_LIST", extra=str(r))
+        rows.append(list(zip(row["cells"], row["marks"])))
+    km, display = check_monitor_rows(rows, sim.log.sent_frames(), [f["bytes"] for f in sim.log.display_frames()], 160)
+    note(f"{km} КМ→ and {display} →КМ rows, all in order with their changed bytes")
+    check(count() == frozen, "the paused list moved on")
+    counters = m.text("IDC_MON_RX_COUNTERS")
+    check(counters.startswith("КМ→  кадров: "), f"counters {counters!r}")
+    m.set_checked("IDC_MON_PAUSE", False)
+    wait_until(lambda: count() > frozen, 10, "the list to move on after the pause")
+    chart = m.call("chart", "IDC_MON_CHART")
+    check(chart.startswith("V/T "), f"chart {chart!r}")
+    finish_display_run(run, sim)
+
+
 SCENARIOS = {
     "connect": scenario_connect,
+    "monitor": scenario_monitor,
     "single_read": scenario_single_read,
     "halten": scenario_halten,
     "kugoo": scenario_kugoo,

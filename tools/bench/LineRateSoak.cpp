@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
@@ -130,7 +131,7 @@ std::vector<std::string> ControllerArgs(const SoakCase& c, const std::string& po
             std::to_string(frames)};
 }
 
-void RunCase(const SoakCase& c, double minutes) {
+void RunCase(const SoakCase& c, double minutes, bool monitor) {
     const std::uint64_t frames = FramesFor(c, minutes);
     std::printf("-- %s bit/s: %llu frames\n", c.label, static_cast<unsigned long long>(frames));
     bench::PortSandbox sandbox;
@@ -150,6 +151,7 @@ void RunCase(const SoakCase& c, double minutes) {
     }
     dlg.Tick(IDC_SIMULATE, true);
     dlg.SelectDecoder(c.protocol);
+    if (monitor) dlg.OnSysCommand(CMD_LINE_MONITOR, 0);
 
     CounterCheck counter(protocols::Protocol(c.protocol).autoReadRefreshEvery);
     bool finished = false;
@@ -210,6 +212,15 @@ void RunCase(const SoakCase& c, double minutes) {
     }
     dlg.onRefreshAsked = nullptr;
     dlg.onSysCommandDone = nullptr;
+    // Every controller frame of the run must be in the monitor's list.
+    long long listed = -1;
+    unsigned long long overflowed = 0;
+    if (CMonitorDlg* m = dlg.LineMonitor()) {
+        m->Drain();
+        listed = static_cast<long long>(
+            m->Store().Counters().Of(protocols::Direction::FromController, linkcore::MonotonicNs()).frames);
+        for (const linkcore::TapRing& ring : linkcore::Link().tapStore->rings) overflowed += ring.Overflows();
+    }
     dlg.QtWindow().reject();
 
     const auto exit = controller.Wait(10000);
@@ -223,8 +234,15 @@ void RunCase(const SoakCase& c, double minutes) {
         summary.c_str(), count, counter.refreshes(), counter.badSteps(), counter.badTexts(), earlyTimeOuts, seconds,
         cpu, mainCpu, exit ? exit->cpuSeconds : -1.0, wakeups.c_str());
 
-    const std::string label =
-        std::string(c.label) + " bit/s " + std::string(protocols::Protocol(c.protocol).listEntry.substr(1));
+    const std::string label = std::string(c.label) + " bit/s " +
+                              std::string(protocols::Protocol(c.protocol).listEntry.substr(1)) +
+                              (monitor ? " monitor" : "");
+    if (monitor) {
+        bench::PrintResult({"soak", label + ": frames missing from the list", std::to_string(sent - listed), "-",
+                            "frames", "0", bench::VerdictOf(sent > 0 && listed == sent && overflowed == 0),
+                            std::to_string(listed) + " listed of " + std::to_string(sent) + " sent, " +
+                                std::to_string(overflowed) + " lost by the rings"});
+    }
     const bool consistent = finished && counter.badSteps() == 0 && counter.badTexts() == 0 && earlyTimeOuts == 0;
     bench::PrintResult({"soak", label + ": frames lost", std::to_string(lost), std::to_string(lost), "frames", "0",
                         bench::VerdictOf(finished && sent > 0 && lost == 0),
@@ -267,6 +285,8 @@ int main(int argc, char** argv) {
         bench::IntArgument(argc, argv, "--seconds", 60 * bench::IntArgument(argc, argv, "--minutes", 1));
     const double minutes = std::max(1, seconds) / 60.0;
     const int only = bench::IntArgument(argc, argv, "--speed", 0);
+    // --monitor: the line monitor is open all through each run.
+    const bool monitor = bench::FlagArgument(argc, argv, "--monitor");
     std::printf("== line-rate soak (%.1f min per speed)\n%s\n", minutes, bench::MachineLine().c_str());
     const SoakCase cases[] = {
         {"1200", 1200, protocols::kHaltenRs, true, protocols::kKugooM, true},
@@ -279,7 +299,7 @@ int main(int argc, char** argv) {
     bench::PrintResult({"soak", "this machine: CPU per thread wake-up", bench::Fixed(wake, 1), "-", "us", "-",
                         bench::Verdict::Info, "poll() on a pipe woken from another thread, nothing else done"});
     for (const SoakCase& c : cases) {
-        if (only == 0 || only == c.speed) RunCase(c, minutes);
+        if (only == 0 || only == c.speed) RunCase(c, minutes, monitor);
     }
     return 0;
 }

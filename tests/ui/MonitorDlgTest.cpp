@@ -1,0 +1,181 @@
+// The line monitor window: opened from the window menu, it lists the
+// frames the workers tap, writes a session log beside any file of the same
+// name, and replays captures and logs into the main window.
+#include <QFileDialog>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "link/FrameTaps.h"
+#include "protocols/Catalogue.h"
+#include "protocols/FrameText.h"
+#include "protocols/SessionCsv.h"
+#include "tests/support/ControllerFrames.h"
+#include "tests/ui/DialogHarness.h"
+#include "workers/CaptureFile.h"
+#include "workers/RunControl.h"
+
+namespace testing_ui {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::HaltenLineFrame;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Monitor : public DialogHarness {
+protected:
+    CMonitorDlg& Open() {
+        dlg->OnSysCommand(CMD_LINE_MONITOR, 0);
+        DrainEvents();
+        EXPECT_NE(dlg->LineMonitor(), nullptr);
+        return *dlg->LineMonitor();
+    }
+    QWidget* MonitorControl(int id) { return platform::ui::qt::Widget(*dlg->LineMonitor(), id); }
+    QString MonitorText(int id) {
+        auto* label = qobject_cast<QLabel*>(MonitorControl(id));
+        return label ? label->text() : QString();
+    }
+    // Answers the next file dialog with `path`, as a user typing it would.
+    void AnswerFileDialog(const std::string& path) {
+        auto* timer = new QTimer(dlg->LineMonitor() ? MonitorControl(IDC_MON_LIST) : nullptr);
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, path] {
+            if (auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                box->selectFile(QString::fromStdString(path));
+                static_cast<QDialog*>(box)->accept();  // public in QDialog
+                timer->deleteLater();
+            }
+        });
+        timer->start();
+    }
+    std::vector<std::uint8_t> HaltenFrame(std::uint8_t key) {
+        std::vector<std::uint8_t> plain(15, 0);
+        plain[1] = 0x05;
+        plain[7] = key;
+        return HaltenLineFrame(plain, key);
+    }
+};
+
+TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
+    EXPECT_EQ(linkcore::Link().taps.load(), nullptr);
+    CMonitorDlg& m = Open();
+    EXPECT_NE(linkcore::Link().taps.load(), nullptr);
+    EXPECT_TRUE(m.Window().TimerRunning(1));
+
+    Connect(protocols::kHaltenRs);
+    Click(IDC_READ_AUTO);
+    ASSERT_TRUE(
+        peer->WriteAll(testing_support::Concat({{0x00, 0x11}, HaltenFrame(1), HaltenFrame(2), HaltenFrame(3)})));
+    ASSERT_TRUE(WaitUntil([&] {
+        m.Drain();
+        return m.Store().Size() >= 3;
+    }));
+    EXPECT_EQ(m.Window().ListRowCount(IDC_MON_LIST), 3);
+    const platform::ui::ListRow row = m.WindowListRow(IDC_MON_LIST, 1);
+    ASSERT_EQ(row.cells.size(), 5u);
+    EXPECT_EQ(row.cells[2], "КМ→");
+    EXPECT_EQ(row.cells[3], protocols::HexBytes(HaltenFrame(2)).substr(0, 44));
+    EXPECT_FALSE(row.marks.empty());
+    EXPECT_EQ(m.Store().Counters().Of(protocols::Direction::FromController, linkcore::MonotonicNs()).skippedBytes, 2u);
+
+    // Paused, the view keeps its rows while frames are still collected.
+    m.Window().SetCheck(IDC_MON_PAUSE, 1);
+    m.OnPauseClicked();
+    ASSERT_TRUE(peer->WriteAll(HaltenFrame(4)));
+    ASSERT_TRUE(WaitUntil([&] {
+        m.Drain();
+        return m.Store().Size() >= 4;
+    }));
+    EXPECT_EQ(m.Window().ListRowCount(IDC_MON_LIST), 3);
+    m.Window().SetCheck(IDC_MON_PAUSE, 0);
+    m.OnPauseClicked();
+    EXPECT_EQ(m.Window().ListRowCount(IDC_MON_LIST), 4);
+
+    // Closed, it stops listening and its timer.
+    m.Notify(platform::ui::Notification::Clicked, platform::ui::DialogBase::kIdCancel);
+    DrainEvents();
+    EXPECT_FALSE(m.IsVisible());
+    EXPECT_EQ(linkcore::Link().taps.load(), nullptr);
+    EXPECT_FALSE(m.Window().TimerRunning(1));
+}
+
+TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
+    CMonitorDlg& m = Open();
+    Connect(protocols::kHaltenRs);
+    Click(IDC_READ_AUTO);
+    ASSERT_TRUE(peer->WriteAll(testing_support::Concat({HaltenFrame(1), HaltenFrame(2)})));
+    ASSERT_TRUE(WaitUntil([&] {
+        m.Drain();
+        return m.Store().Size() >= 2;
+    }));
+    const fs::path taken = fs::path(dir()) / "сессия.csv";
+    std::ofstream(taken) << "keep";
+    AnswerFileDialog(taken.string());
+    m.OnLogClicked();
+    ASSERT_TRUE(m.Logging());
+    ASSERT_TRUE(peer->WriteAll(HaltenFrame(3)));
+    ASSERT_TRUE(WaitUntil([&] {
+        m.Drain();
+        return m.Store().Size() >= 3;
+    }));
+    m.OnLogClicked();
+    EXPECT_FALSE(m.Logging());
+
+    EXPECT_EQ(ReadAll(taken), "keep");
+    const fs::path written = fs::path(dir()) / "сессия-2.csv";
+    ASSERT_TRUE(fs::exists(written));
+    const protocols::SessionReadResult log = protocols::ReadSessionCsv(ReadAll(written));
+    ASSERT_FALSE(log.error) << log.error->message;
+    ASSERT_EQ(log.rows.size(), 3u);
+    EXPECT_EQ(log.rows[2].bytes, HaltenFrame(3));
+    EXPECT_TRUE(log.rows[2].vt.has_value());
+    EXPECT_TRUE(MonitorText(IDC_MON_STATUS).contains(QStringLiteral("сессия-2.csv")));
+}
+
+TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
+    CMonitorDlg& m = Open();
+    SelectDecoder(protocols::kHaltenRs);
+    std::array<std::uint8_t, workers::kCaptureBytes> frames{};
+    for (int k = 0; k < workers::kCaptureFrames; ++k) {
+        const auto f = HaltenFrame(static_cast<std::uint8_t>(k));
+        std::copy(f.begin(), f.end(), frames.begin() + k * 15);
+    }
+    const std::string text = workers::CaptureFileText(frames, {2026, 12, 9, 16, 37});
+    const fs::path capture = fs::path(dir()) / "km12091637.txt";
+    std::ofstream(capture, std::ios::binary) << text;
+
+    ASSERT_TRUE(m.OpenReplay(capture.string()));
+    EXPECT_EQ(m.ReplayFrames(), 600u);
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(0)));
+    EXPECT_FALSE(MonitorControl(IDC_MON_BACK)->isEnabled());
+    m.OnForwardClicked();
+    EXPECT_EQ(m.ReplayPosition(), 1u);
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(1)));
+    EXPECT_TRUE(MonitorText(IDC_MON_REPLAY).contains(QStringLiteral("кадр 2 из 600")));
+
+    // Line 5 of a broken copy: the message names it, and nothing changes.
+    std::string broken = text;
+    std::size_t at = 0;
+    for (int line = 1; line < 5; ++line) at = broken.find("\r\n", at) + 2;
+    broken[at] = 'Z';
+    const fs::path bad = fs::path(dir()) / "km12091638.txt";
+    std::ofstream(bad, std::ios::binary) << broken;
+    EXPECT_FALSE(m.OpenReplay(bad.string()));
+    EXPECT_TRUE(MonitorText(IDC_MON_STATUS).contains(QStringLiteral("строка 5")))
+        << MonitorText(IDC_MON_STATUS).toStdString();
+    EXPECT_EQ(m.ReplayFrames(), 600u);
+    EXPECT_EQ(m.ReplayPosition(), 1u);
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(1)));
+}
+
+}  // namespace
+}  // namespace testing_ui

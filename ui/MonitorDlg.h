@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ui/DialogBase.h"
+#include "protocols/Frames.h"
+#include "protocols/SessionCsv.h"
+#include "ui/MonitorStore.h"
+
+namespace linkcore {
+struct LinkState;
+}
+
+// Where replayed controller frames are shown: the main window's raw and
+// decoded lines and its V/T and P, through its selected decoder.
+class ReplayDisplay {
+public:
+    virtual void ShowReplayedFrame(protocols::ConstRxFrameSpan raw) = 0;
+
+protected:
+    ~ReplayDisplay() = default;
+};
+
+// The line monitor: a modeless window listing every frame on the line with
+// its time, the link counters, a strip chart of V/T and P, the capture's
+// progress, a session log and the replay of captures and logs. It listens
+// to the workers' taps only while it is open, and drains them on a timer.
+class CMonitorDlg : public platform::ui::DialogBase {
+public:
+    CMonitorDlg(platform::ui::DialogBase* parent, linkcore::LinkState& link, ReplayDisplay& display);
+    ~CMonitorDlg() override;
+
+    // Drains the taps now, as the timer does (tests drive it directly).
+    void Drain();
+
+    // Handlers (public so that tests can drive them as the controls do).
+    void OnPauseClicked();
+    void OnLogClicked();
+    void OnOpenClicked();
+    void OnBackClicked();
+    void OnForwardClicked();
+    void OnPlayClicked();
+
+    // Opens a capture file or session log for replay; false (and the
+    // status line says why, naming the line) when it cannot be used.
+    bool OpenReplay(const std::string& path);
+    // Stops a running log and writes it; the status line tells the outcome.
+    void StopLog();
+
+    const monitor::MonitorStore& Store() const { return store_; }
+    bool Logging() const { return logging_; }
+    std::size_t ReplayPosition() const { return replayIndex_; }
+    std::size_t ReplayFrames() const { return replay_.size(); }
+
+protected:
+    bool OnInitDialog() override;
+    void OnCancel() override;
+    void OnDestroy() override;
+    void OnTimer(int timerId) override;
+    platform::ui::ListRow ListRowAt(int id, int row) const override;
+
+private:
+    struct ReplayFrame {
+        std::int64_t atMs = 0;  // since the first frame
+        std::array<std::uint8_t, protocols::kRxFrameSize> bytes{};
+    };
+
+    void StartListening();
+    void StopListening();
+    void ShowList();
+    void ShowCounters();
+    void ShowChart();
+    void ShowStatus();
+    void SetStatus(std::string text);
+    void AppendLogRow(const monitor::FrameRow& row);
+    protocols::WallTime WallTimeOf(std::int64_t timeNs) const;
+    void ShowReplayFrame();
+    void ScheduleReplay();
+    void StopReplayPlay();
+    void EnableReplayControls();
+
+    linkcore::LinkState& link_;
+    ReplayDisplay& display_;
+    monitor::MonitorStore store_;
+    bool listening_ = false;
+
+    // The wall clock at the taps' time base, taken when listening began.
+    protocols::WallTime wallBase_{};
+    std::int64_t monoBaseNs_ = 0;
+
+    // The list's view: while paused it keeps the rows it had; rows the
+    // store dropped since then read as empty.
+    bool paused_ = false;
+    std::size_t shownRows_ = 0;
+    std::uint64_t shownDropped_ = 0;  // the store's Dropped() when the view was last set
+
+    std::uint64_t lostSeen_ = 0;
+    std::int64_t lastChartNs_ = 0;
+    std::string statusNote_;  // the last outcome (log written, replay error, ...)
+
+    bool logging_ = false;
+    std::string logPath_;
+    std::string logText_;
+    std::size_t logRows_ = 0;
+
+    std::string replayName_;
+    std::vector<ReplayFrame> replay_;
+    std::size_t replayIndex_ = 0;
+    bool replayPlaying_ = false;
+};

@@ -1,0 +1,156 @@
+#include "ui/MonitorStore.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "protocols/Catalogue.h"
+#include "protocols/HaltenRs.h"
+#include "protocols/RxLines.h"
+
+namespace monitor {
+
+namespace {
+
+using protocols::Direction;
+using protocols::TapKind;
+
+std::size_t Index(Direction d) { return d == Direction::FromController ? 0 : 1; }
+
+bool Descrambles(const FrameRow& row) {
+    return row.direction == Direction::FromController && row.protocol < protocols::kProtocolCount &&
+           protocols::Protocol(row.protocol).descrambleRx;
+}
+
+std::array<std::uint8_t, protocols::kRxFrameSize> RxPart(const std::array<std::uint8_t, 20>& bytes) {
+    std::array<std::uint8_t, protocols::kRxFrameSize> rx{};
+    std::copy_n(bytes.begin(), rx.size(), rx.begin());
+    return rx;
+}
+
+std::uint32_t Changed(const std::array<std::uint8_t, 20>& before, const std::array<std::uint8_t, 20>& now,
+                      std::size_t length) {
+    return protocols::ChangedBytes(std::span<const std::uint8_t>(before.data(), length),
+                                   std::span<const std::uint8_t>(now.data(), length));
+}
+
+// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
+}
+
+}  // namespace
+
+bool HasDescrambled(const FrameRow& row) { return Descrambles(row); }
+
+std::array<std::uint8_t, 20> Descrambled(const FrameRow& row) {
+    std::array<std::uint8_t, 20> out = row.bytes;
+    if (!Descrambles(row)) return out;
+    auto rx = RxPart(row.bytes);
+    protocols::DescrambleRx(rx);
+    std::copy(rx.begin(), rx.end(), out.begin());
+    return out;
+}
+
+bool MonitorStore::Add(const protocols::TappedFrame& t, bool fromCapture) {
+    counters_.Add(t);
+    if (t.kind == TapKind::RunStart) previous_[Index(t.direction)].reset();
+
+    // A capture's progress comes from its own run marks; its frames are
+    // listed like any other.
+    if (fromCapture) {
+        if (t.kind == TapKind::RunStart) {
+            capture_ = CaptureProgress{true, true, 0, t.timeNs, t.timeNs};
+        } else if (t.kind == TapKind::RunEnd) {
+            capture_.running = false;
+        } else if (t.kind == TapKind::Frame && capture_.running) {
+            ++capture_.frames;
+            capture_.lastNs = t.timeNs;
+            if (capture_.frames == 1) capture_.firstNs = t.timeNs;
+        }
+    }
+    if (t.kind != TapKind::Frame) return false;
+
+    FrameRow row;
+    row.timeNs = t.timeNs;
+    row.direction = t.direction;
+    row.protocol = t.protocol;
+    row.length = std::min<std::uint8_t>(t.length, 20);
+    std::copy_n(t.bytes.begin(), row.length, row.bytes.begin());
+
+    std::optional<FrameRow>& before = previous_[Index(t.direction)];
+    if (before) {
+        row.dtMs = static_cast<double>(t.timeNs - before->timeNs) / 1e6;
+        const std::size_t n = std::min(before->length, row.length);
+        row.changed = Changed(before->bytes, row.bytes, n);
+        if (row.length > n) row.changed |= ((1u << row.length) - 1) & ~((1u << n) - 1);
+        if (Descrambles(row)) row.changedDescrambled = Changed(Descrambled(*before), Descrambled(row), n);
+    }
+
+    if (row.direction == Direction::FromController && row.protocol < protocols::kProtocolCount) {
+        auto raw = RxPart(row.bytes);
+        auto rx = RxPart(Descrambled(row));
+        if (const auto lines = protocols::ShowRxLines(row.protocol, rx, raw, "")) {
+            if (lines->hasValues) {
+                row.vt = lines->vt;
+                row.p = lines->p;
+                chart_.push_back({row.timeNs, lines->vt, lines->p});
+            }
+        }
+    }
+    while (!chart_.empty() && chart_.front().timeNs < t.timeNs - kChartSpanNs) chart_.pop_front();
+
+    before = row;
+    rows_.push_back(row);
+    ++added_;
+    while (rows_.size() > capacity_) {
+        rows_.pop_front();
+        ++dropped_;
+    }
+    return true;
+}
+
+int CaptureSecondsLeft(const CaptureProgress& c, double frameMs) {
+    const int left = std::max(0, 600 - c.frames);
+    double pace = frameMs;
+    if (c.frames >= 2) pace = static_cast<double>(c.lastNs - c.firstNs) / 1e6 / (c.frames - 1);
+    return static_cast<int>(std::ceil(left * pace / 1000.0));
+}
+
+protocols::WallTime WallTimeAfter(const protocols::WallTime& base, std::int64_t ms) {
+    const std::int64_t baseMs =
+        DaysFromCivil(base.year, static_cast<unsigned>(base.month), static_cast<unsigned>(base.day)) * 86'400'000 +
+        ((base.hour * 60 + base.minute) * 60 + base.second) * 1000LL + base.millisecond;
+    const std::int64_t total = baseMs + ms;
+    std::int64_t days = total / 86'400'000;
+    std::int64_t inDay = total % 86'400'000;
+    if (inDay < 0) {
+        inDay += 86'400'000;
+        --days;
+    }
+    protocols::WallTime t{};
+    CivilFromDays(days, t.year, t.month, t.day);
+    t.hour = static_cast<int>(inDay / 3'600'000);
+    t.minute = static_cast<int>(inDay / 60'000 % 60);
+    t.second = static_cast<int>(inDay / 1000 % 60);
+    t.millisecond = static_cast<int>(inDay % 1000);
+    return t;
+}
+
+}  // namespace monitor
