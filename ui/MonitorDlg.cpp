@@ -95,7 +95,7 @@ CMonitorDlg::~CMonitorDlg() { StopListening(); }
 bool CMonitorDlg::OnInitDialog() {
     DialogBase::OnInitDialog();
     const platform::ui::ListColumn columns[kColumns] = {
-        {res::kColumnTime, 52},   {res::kColumnDelta, 30},        {res::kColumnDirection, 24},
+        {res::kColumnTime, 60},   {res::kColumnDelta, 30},        {res::kColumnDirection, 24},
         {res::kColumnBytes, 236}, {res::kColumnDescrambled, 176},
     };
     Window().SetListColumns(IDC_MON_LIST, columns);
@@ -129,6 +129,7 @@ void CMonitorDlg::StartListening() {
     for (linkcore::TapRing& ring : taps.rings) ring.Drain([](const protocols::TappedFrame&) {});
     const platform::LocalTime now = platform::LocalTimeNow();
     monoBaseNs_ = linkcore::MonotonicNs();
+    store_.Begin(monoBaseNs_);
     wallBase_ = {static_cast<int>(now.year),       static_cast<int>(now.month),  static_cast<int>(now.day),
                  static_cast<int>(now.hour),       static_cast<int>(now.minute), static_cast<int>(now.second),
                  static_cast<int>(now.millisecond)};

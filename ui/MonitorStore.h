@@ -52,6 +52,10 @@ class MonitorStore {
 public:
     explicit MonitorStore(std::size_t capacity = kMaxRows) : capacity_(capacity) {}
 
+    // The counters start at `nowNs`: a run already going when the monitor
+    // opened counts from then.
+    void Begin(std::int64_t nowNs) { counters_.Reset(nowNs); }
+
     // Takes one tapped event, of the capture's worker when `fromCapture`.
     // Returns true when it added a row.
     bool Add(const protocols::TappedFrame& t, bool fromCapture = false);
