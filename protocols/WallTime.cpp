@@ -21,6 +21,19 @@ std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+// The Gregorian date of a day since 1970-01-01 (civil_from_days).
+void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    d = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yearOfEra + era * 400 + (m <= 2 ? 1 : 0));
+}
+
 std::int64_t MsOfDay(const WallTime& t) {
     return ((static_cast<std::int64_t>(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
 }
@@ -49,6 +62,23 @@ std::string IsoTimeText(const WallTime& t) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute,
                   t.second, t.millisecond);
     return text;
+}
+
+WallTime WallTimeAfter(const WallTime& base, std::int64_t ms) {
+    const std::int64_t total = DaysFromCivil(base.year, base.month, base.day) * kMsPerDay + MsOfDay(base) + ms;
+    std::int64_t days = total / kMsPerDay;
+    std::int64_t inDay = total % kMsPerDay;
+    if (inDay < 0) {
+        inDay += kMsPerDay;
+        --days;
+    }
+    WallTime t{};
+    CivilFromDays(days, t.year, t.month, t.day);
+    t.hour = static_cast<int>(inDay / 3'600'000);
+    t.minute = static_cast<int>(inDay / 60'000 % 60);
+    t.second = static_cast<int>(inDay / 1000 % 60);
+    t.millisecond = static_cast<int>(inDay % 1000);
+    return t;
 }
 
 }  // namespace protocols

@@ -23,6 +23,11 @@ struct WallTime {
 // recorded pace. Both must be valid.
 [[nodiscard]] std::int64_t MillisecondsBetween(const WallTime& a, const WallTime& b);
 
+// The wall time `ms` after `base` (calendar-correct across midnight, month
+// and year ends), for times counted on a monotonic clock from a known
+// wall time.
+[[nodiscard]] WallTime WallTimeAfter(const WallTime& base, std::int64_t ms);
+
 // "2026-12-09T16:37:28.123": ISO 8601 local time with milliseconds.
 [[nodiscard]] std::string IsoTimeText(const WallTime& t);
 

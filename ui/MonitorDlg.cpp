@@ -219,7 +219,7 @@ ListRow CMonitorDlg::ListRowAt(int id, int row) const {
 }
 
 protocols::WallTime CMonitorDlg::WallTimeOf(std::int64_t timeNs) const {
-    return monitor::WallTimeAfter(wallBase_, (timeNs - monoBaseNs_) / 1'000'000);
+    return protocols::WallTimeAfter(wallBase_, (timeNs - monoBaseNs_) / 1'000'000);
 }
 
 void CMonitorDlg::ShowCounters() {

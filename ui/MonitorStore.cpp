@@ -33,28 +33,6 @@ std::uint32_t Changed(const std::array<std::uint8_t, 20>& before, const std::arr
                                    std::span<const std::uint8_t>(now.data(), length));
 }
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
 }  // namespace
 
 bool HasDescrambled(const FrameRow& row) { return Descrambles(row); }
@@ -131,26 +109,6 @@ int CaptureSecondsLeft(const CaptureProgress& c, double frameMs) {
     double pace = frameMs;
     if (c.frames >= 2) pace = static_cast<double>(c.lastNs - c.firstNs) / 1e6 / (c.frames - 1);
     return static_cast<int>(std::ceil(left * pace / 1000.0));
-}
-
-protocols::WallTime WallTimeAfter(const protocols::WallTime& base, std::int64_t ms) {
-    const std::int64_t baseMs =
-        DaysFromCivil(base.year, static_cast<unsigned>(base.month), static_cast<unsigned>(base.day)) * 86'400'000 +
-        ((base.hour * 60 + base.minute) * 60 + base.second) * 1000LL + base.millisecond;
-    const std::int64_t total = baseMs + ms;
-    std::int64_t days = total / 86'400'000;
-    std::int64_t inDay = total % 86'400'000;
-    if (inDay < 0) {
-        inDay += 86'400'000;
-        --days;
-    }
-    protocols::WallTime t{};
-    CivilFromDays(days, t.year, t.month, t.day);
-    t.hour = static_cast<int>(inDay / 3'600'000);
-    t.minute = static_cast<int>(inDay / 60'000 % 60);
-    t.second = static_cast<int>(inDay / 1000 % 60);
-    t.millisecond = static_cast<int>(inDay % 1000);
-    return t;
 }
 
 }  // namespace monitor

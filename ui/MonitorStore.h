@@ -86,8 +86,4 @@ private:
 // nominal pace of `frameMs` while it has fewer than two frames.
 [[nodiscard]] int CaptureSecondsLeft(const CaptureProgress& c, double frameMs);
 
-// A wall-clock time `ms` after `base` (calendar-correct across midnight,
-// month and year ends).
-[[nodiscard]] protocols::WallTime WallTimeAfter(const protocols::WallTime& base, std::int64_t ms);
-
 }  // namespace monitor

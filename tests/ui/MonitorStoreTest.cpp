@@ -128,7 +128,7 @@ TEST(MonitorStore, WallTimesCrossMidnightMonthAndYearEnds) {
         {{2026, 1, 1, 0, 0, 0, 10}, -20, {2025, 12, 31, 23, 59, 59, 990}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(monitor::WallTimeAfter(c.base, c.ms), c.want) << c.ms;
+        EXPECT_EQ(protocols::WallTimeAfter(c.base, c.ms), c.want) << c.ms;
         EXPECT_EQ(protocols::MillisecondsBetween(c.base, c.want), c.ms);
     }
 }
