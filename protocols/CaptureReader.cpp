@@ -1,6 +1,8 @@
 #include "protocols/CaptureReader.h"
 
+#include <charconv>
 #include <string>
+#include <system_error>
 
 #include "protocols/HexPairs.h"
 #include "protocols/TextLines.h"
@@ -29,31 +31,38 @@ bool Expect(std::string_view s, std::size_t& at, char c) {
     return true;
 }
 
-// "д.м.гггг ч:м", as the writer's "%u.%u.%u %u:%u" gives it (a leading
-// zero is taken too); the message when it is not.
+// "д.м.гггг ч:м", as the writer's "%u.%u.%u %u:%u" gives it for a year of
+// four digits (a leading zero elsewhere is taken too); the message when it
+// is not.
 std::optional<std::string> ReadHeader(std::string_view s, WallTime& t) {
     std::size_t at = 0;
     t = WallTime{0, 0, 0, 0, 0, 0, 0};
     const bool shaped = ReadNumber(s, at, 1, 2, t.day) && Expect(s, at, '.') && ReadNumber(s, at, 1, 2, t.month) &&
                         Expect(s, at, '.') && ReadNumber(s, at, 4, 4, t.year) && Expect(s, at, ' ') &&
                         ReadNumber(s, at, 1, 2, t.hour) && Expect(s, at, ':') && ReadNumber(s, at, 1, 2, t.minute) &&
-                        at == s.size();
+                        at == s.size() && t.year >= 1000;
     if (!shaped) return "заголовок: ожидаются дата и время записи «д.м.гггг ч:м»";
     if (!IsValidWallTime(t)) return "заголовок: такой даты или времени суток не бывает";
     return std::nullopt;
 }
 
-// "XX XX ... XX ;k" for frame k.
+// "XX XX ... XX ;k" for frame k. Messages are made only for a bad line:
+// a good file is read without building any text.
 std::optional<std::string> ReadFrameLine(std::string_view s, std::size_t k,
                                          std::array<std::uint8_t, kCaptureFrameBytes>& frame) {
-    const std::string which = "кадр " + std::to_string(k) + ": ";
-    if (s.size() < kBytesText || s[kBytesText - 1] != ' ' ||
-        ReadHexPairs(s.substr(0, kBytesText - 1), frame) != kCaptureFrameBytes) {
-        return which + "ожидаются " + std::to_string(kCaptureFrameBytes) +
+    const bool bytesRead = s.size() >= kBytesText && s[kBytesText - 1] == ' ' &&
+                           ReadHexPairs(s.substr(0, kBytesText - 1), frame) == kCaptureFrameBytes;
+    if (!bytesRead) {
+        return "кадр " + std::to_string(k) + ": ожидаются " + std::to_string(kCaptureFrameBytes) +
                " байтов — пары шестнадцатеричных цифр, за каждой пробел";
     }
-    const std::string index = std::to_string(k);
-    if (s.substr(kBytesText) != ";" + index) return which + "после байтов ожидается «;" + index + "»";
+    char index[24];
+    index[0] = ';';
+    const auto [end, error] = std::to_chars(index + 1, index + sizeof index, k);
+    const std::string_view expected(index, error == std::errc{} ? static_cast<std::size_t>(end - index) : 0);
+    if (s.substr(kBytesText) != expected) {
+        return "кадр " + std::to_string(k) + ": после байтов ожидается «" + std::string(expected) + "»";
+    }
     return std::nullopt;
 }
 

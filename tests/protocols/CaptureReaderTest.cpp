@@ -129,6 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"Empty", [] { return std::string(); }, 1, "файл пуст"},
         RejectCase{"IsoHeader", [] { return Joined(Changed(0, "2021-03-05 09:07")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"TwoDigitYear", [] { return Joined(Changed(0, "5.3.21 9:7")); }, 1, "«д.м.гггг ч:м»"},
+        RejectCase{"YearWithALeadingZero", [] { return Joined(Changed(0, "5.3.0999 9:7")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"HeaderWithSeconds", [] { return Joined(Changed(0, "5.3.2021 9:7:1")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"FebruaryThirtieth", [] { return Joined(Changed(0, "30.2.2021 9:7")); }, 1, "не бывает"},
         RejectCase{"Hour24", [] { return Joined(Changed(0, "5.3.2021 24:0")); }, 1, "не бывает"},
