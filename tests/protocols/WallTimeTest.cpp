@@ -51,6 +51,10 @@ TEST(WallTime, DaysAgreeWithTheStandardCalendar) {
                          0};
         ASSERT_TRUE(IsValidWallTime(t)) << IsoTimeText(t);
         ASSERT_EQ(MillisecondsBetween(origin, t), day.time_since_epoch().count() * kDay) << IsoTimeText(t);
+        // And back, from a time of day on either side of the date.
+        const WallTime late{t.year, t.month, t.day, 23, 59, 59, 999};
+        ASSERT_EQ(WallTimeAfter(origin, MillisecondsBetween(origin, late)), late) << IsoTimeText(late);
+        ASSERT_EQ(WallTimeAfter(late, -MillisecondsBetween(origin, late)), origin) << IsoTimeText(late);
         ASSERT_EQ(DaysInMonth(t.year, t.month),
                   static_cast<int>(static_cast<unsigned>(year_month_day_last{ymd.year() / ymd.month() / last}.day())));
     }
