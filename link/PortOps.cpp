@@ -30,6 +30,11 @@ platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n,
     return port->ReadExact(dest, n, boundMs, &stop);
 }
 
+int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Event& stop) {
+    platform::SerialPort* port = s.port.load();
+    return port ? port->AwaitBytes(count, boundMs, &stop) : 0;
+}
+
 void SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop) {
     if (platform::SerialPort* port = s.port.load()) {
         // A frame the line did not take is not sent again: the next cycle

@@ -33,6 +33,11 @@ void PurgePort(LinkState& s);
 [[nodiscard]] platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
                                               const platform::Event& stop);
 
+// Waits, reading nothing, for the line time of those of the next `count`
+// bytes not yet queued, within boundMs (SerialPort::AwaitBytes). Returns
+// the ms waited, -1 when stopped; 0 with no port open.
+[[nodiscard]] int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Event& stop);
+
 // The two steps of sending the first n bytes of sendBuffer: the write, and
 // the flush that returns once the bytes have left the port. The caller
 // may act between them.

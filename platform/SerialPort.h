@@ -74,6 +74,13 @@ public:
     // (waiting on `stop` meanwhile), so that no caller loop spins.
     [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
+    // Waits, reading nothing, for the line time of those of the next `count`
+    // bytes that the driver does not hold yet (at most boundMs, waking at
+    // once on `stop`), so that the reads of a frame that follow find its
+    // bytes there rather than waking for each. Returns the ms waited, or
+    // -1 when `stop` was set.
+    [[nodiscard]] int AwaitBytes(std::size_t count, int boundMs, const Event* stop);
+
     // Writes all n bytes (waiting for the line to take them, waking at once
     // on `stop`). Returns false when stopped or the line failed; a line that
     // takes no byte for longer than sending a full driver buffer (4 KiB) at

@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include "platform/LineTime.h"
+
 // termios2 (any bit rate through BOTHER) comes from the kernel's header,
 // which cannot share a translation unit with <termios.h>; everything that
 // touches the line settings therefore lives in this file.
@@ -182,14 +184,6 @@ int WriteStallMs(std::int64_t rate) {
     return static_cast<int>(std::min<std::int64_t>(kWriteSlackMs + lineMs, INT_MAX));
 }
 
-// The time a line at `rate` bit/s takes for `bytes` more bytes of 10 bits,
-// rounded up; 0 when the rate is not known.
-int MissingLineTimeMs(std::size_t bytes, std::int64_t rate) {
-    if (rate <= 0) return 0;
-    const std::int64_t ms = (static_cast<std::int64_t>(bytes) * 10 * 1000 + rate - 1) / rate;
-    return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
-}
-
 // What the driver holds now, up to `n` bytes, without waiting.
 std::size_t ReadAvailable(int fd, std::uint8_t* dest, std::size_t n) {
     for (;;) {
@@ -333,7 +327,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
                 // missing (on the stop event, within the bound), then take
                 // them in one read.
                 if (rate == 0) rate = CurrentSpeed();
-                const int wait = std::min(MissingLineTimeMs(n - got, rate), deadline.RemainingMs());
+                const int wait = std::min(LineTimeMs(n - got, rate), deadline.RemainingMs());
                 if (wait > 0 && stop && stop->Wait(wait)) return ReadOutcome::Stopped;
                 if (wait > 0 && !stop) PollUntil(nullptr, 0, Deadline(wait));
                 continue;
@@ -346,6 +340,18 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     }
     if (got < n) got += ReadAvailable(fd_, dest + got, n - got);
     return got == n ? ReadOutcome::Completed : ReadOutcome::TimedOut;
+}
+
+int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
+    if (stop && !stop->Valid()) return -1;
+    int queued = 0;
+    if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
+    if (static_cast<std::size_t>(queued) >= count) return 0;
+    const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
+    if (wait <= 0) return 0;
+    if (stop) return stop->Wait(wait) ? -1 : wait;
+    PollUntil(nullptr, 0, Deadline(wait));
+    return wait;
 }
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {

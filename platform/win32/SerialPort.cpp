@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include "platform/LineTime.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -384,6 +386,19 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
     return true;
 }
 
+int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
+    if (stop && !stop->Valid()) return -1;
+    DWORD errors = 0;
+    COMSTAT status{};
+    const std::size_t queued = ::ClearCommError(IntToHandle(fd_), &errors, &status) ? status.cbInQue : 0;
+    if (queued >= count) return 0;
+    const int wait = std::min(LineTimeMs(count - queued, CurrentSpeed()), boundMs);
+    if (wait <= 0) return 0;
+    if (stop) return stop->Wait(wait) ? -1 : wait;
+    ::Sleep(static_cast<DWORD>(wait));
+    return wait;
+}
+
 void SerialPort::Drain(const Event* stop) {
     // FlushFileBuffers cannot be woken by a stop, so first wait out the
     // line time of what is still queued; the flush then has little or
@@ -392,12 +407,10 @@ void SerialPort::Drain(const Event* stop) {
     DWORD errors = 0;
     COMSTAT status{};
     if (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0) {
-        const std::int64_t rate = CurrentSpeed();
-        if (rate > 0) {
-            const std::int64_t ms =
-                std::min<std::int64_t>(std::int64_t{status.cbOutQue} * 10 * 1000 / rate + 1, INT_MAX);
+        const int ms = LineTimeMs(status.cbOutQue, CurrentSpeed());
+        if (ms > 0) {
             if (stop) {
-                if (stop->Wait(static_cast<int>(ms))) return;
+                if (stop->Wait(ms)) return;
             } else {
                 ::Sleep(static_cast<DWORD>(ms));
             }

@@ -168,6 +168,28 @@ TEST_F(SlowLineReadTest, TheReadCompletesWithTheNthByteAndLeavesTheRestQueued) {
     }
 }
 
+TEST_F(SlowLineReadTest, AwaitingAFrameWaitsOnlyForWhatIsMissingReadsNothingAndWakesOnAStop) {
+    Event stop;
+    // What the driver holds already needs no wait, and stays queued.
+    ASSERT_TRUE(peer_->WriteAll(Sequence(5)));
+    ASSERT_TRUE(WaitUntil([&] { return Pending() == 5; }));
+    EXPECT_EQ(port_->AwaitBytes(5, 10000, &stop), 0);
+    EXPECT_EQ(Pending(), 5);
+    // Missing bytes are waited for at most the bound (at 50 bit/s their
+    // line time is far longer), and nothing is read meanwhile.
+    EXPECT_EQ(port_->AwaitBytes(14, 50, &stop), 50);
+    EXPECT_EQ(Pending(), 5);
+    // A stop ends the wait at once.
+    int waited = 0;
+    Background waiter([&] { waited = port_->AwaitBytes(14, 10000, &stop); });
+    ASSERT_TRUE(waiter.WaitUntilBlocked());
+    const auto start = Clock::now();
+    stop.Set();
+    waiter.Join();
+    EXPECT_EQ(waited, -1);
+    EXPECT_LT(MsSince(start), 1000) << "the stop waited for the line time";
+}
+
 TEST_F(ReadExactTest, AStopAlreadySetWinsOverWaitingBytes) {
     ASSERT_TRUE(peer_->WriteAll(Sequence(14)));
     ASSERT_TRUE(WaitForPending(14));
