@@ -107,6 +107,19 @@ void WriteControl(Writer& w, const ControlTemplate& c, bool first) {
             style |= SS_ICON;
             caption.clear();
             break;
+        case ControlKind::List:
+            // Rows are the dialog's (owner data); one row is selected at a
+            // time and stays marked while another control has the focus.
+            className = kListViewClass;
+            style |= WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
+            exStyle |= WS_EX_CLIENTEDGE;
+            caption.clear();
+            break;
+        case ControlKind::Chart:
+            className = kChartClass;
+            if (c.style & platform::kBorder) exStyle |= WS_EX_CLIENTEDGE;
+            caption.clear();
+            break;
     }
 
     w.AlignDword();

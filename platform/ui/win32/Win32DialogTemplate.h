@@ -10,6 +10,9 @@ namespace platform::ui::win32 {
 // The window classes of the template's controls.
 inline constexpr wchar_t kTrackbarClass[] = L"msctls_trackbar32";
 inline constexpr wchar_t kUpDownClass[] = L"msctls_updown32";
+inline constexpr wchar_t kListViewClass[] = L"SysListView32";
+// The program's own strip chart (Win32Chart.h).
+inline constexpr wchar_t kChartClass[] = L"ZonterChart";
 
 // An in-memory DLGTEMPLATEEX for `tmpl`, as a .rc DIALOGEX compiles: the
 // template's font (face and point size), its controls in template order

@@ -6,7 +6,11 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/ui/win32/ListMarksMessage.h"
+#include "platform/ui/win32/Win32Chart.h"
 #include "platform/ui/win32/Win32DialogTemplate.h"
+#include "platform/ui/win32/Win32FileDialog.h"
+#include "platform/ui/win32/Win32ListView.h"
 #include "platform/ui/win32/Win32Text.h"
 
 namespace platform::ui::win32 {
@@ -46,6 +50,25 @@ LRESULT CALLBACK UpDownKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 constexpr UINT_PTR kUpDownSubclassId = 1;
+// Key commands and the lists' questions from other programs.
+constexpr UINT_PTR kControlSubclassId = 2;
+
+UINT ListMarksMessageId() {
+    static const UINT id = RegisterWindowMessageW(kListMarksMessage);
+    return id;
+}
+
+// Keyboard navigation for every dialog of the thread, also a modeless one
+// over the dialog whose modal loop runs: Tab, Enter and Esc reach it too.
+void Deliver(MSG& msg) {
+    const HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    wchar_t className[16] = {};
+    if (root && GetClassNameW(root, className, 16) && lstrcmpW(className, L"#32770") == 0 &&
+        IsDialogMessageW(root, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
 
 // Text typed into a combo box's field while its list is closed names no
 // entry. The box clears its selection itself, except at the first key
@@ -71,6 +94,7 @@ HICON IconFromPng(std::span<const std::uint8_t> png, int size) {
 
 Win32DialogWindow::Win32DialogWindow(DialogBase& owner, const DialogTemplate& tmpl, HWND parent)
     : owner_(owner), tmpl_(tmpl), threadId_(GetCurrentThreadId()) {
+    RegisterChartClass();
     const std::vector<WORD> words = BuildDialogTemplate(tmpl, parent != nullptr);
     // WM_INITDIALOG, sent from inside this call, records the handle and
     // completes the controls; the dialog's own OnInitDialog waits for the
@@ -87,6 +111,8 @@ Win32DialogWindow::Win32DialogWindow(DialogBase& owner, const DialogTemplate& tm
 }
 
 Win32DialogWindow::~Win32DialogWindow() {
+    // The dialog object is going: nothing reaches it any more.
+    constructed_ = false;
     std::deque<std::function<void()>> unrun;
     {
         std::lock_guard<std::mutex> lock(taskMutex_);
@@ -161,9 +187,15 @@ void Win32DialogWindow::InitControls() {
             case ControlKind::Icon:
                 if (appBigIcon) SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(appBigIcon), 0);
                 break;
+            case ControlKind::List:
+                // The cells' font goes with the window, or with the next
+                // SetFont of the list.
+                if (const HFONT cells = PrepareReportList(control, hwnd_)) fonts_[c.id] = cells;
+                break;
             default:
                 break;
         }
+        if (c.kind != ControlKind::Label && c.kind != ControlKind::Icon) WatchKeys(control);
         control = GetWindow(control, GW_HWNDNEXT);
     }
     // A window of its own (not over an owner) shows the program's icon
@@ -283,6 +315,24 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             return TRUE;
         }
 
+        case WM_TIMER: {
+            const int timerId = static_cast<int>(wParam);
+            // A timer killed a moment ago may have left its last tick.
+            if (!timers_.count(timerId)) return FALSE;
+            owner_.WindowTimer(timerId);
+            return TRUE;
+        }
+
+        // Key commands while the dialog itself has the focus.
+        case WM_GETDLGCODE: {
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (!msg || msg->message != WM_KEYDOWN || !KeyCommandButton(msg->wParam)) return FALSE;
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, DLGC_WANTARROWS);
+            return TRUE;
+        }
+        case WM_KEYDOWN:
+            return RunKeyCommand(wParam) ? TRUE : FALSE;
+
         case WM_CLOSE:
             // The close box and Alt+F4, as IDCANCEL.
             owner_.Notify(Notification::Clicked, DialogBase::kIdCancel);
@@ -301,7 +351,7 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 
         case WM_NOTIFY: {
             LRESULT result = 0;
-            if (!HandleNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return FALSE;
+            if (!HandleNotify(*reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
             SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
             return TRUE;
         }
@@ -311,11 +361,12 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-bool Win32DialogWindow::HandleNotify(const NMHDR& header, LRESULT& result) {
+bool Win32DialogWindow::HandleNotify(NMHDR& header, LRESULT& result) {
     const int id = static_cast<int>(header.idFrom);
     const ControlTemplate* c = TemplateOf(id);
     // A tooltip's notifications carry a window handle where the id goes.
     if (!c || header.hwndFrom != Control(id)) return false;
+    if (c->kind == ControlKind::List) return HandleListNotify(id, header, result);
     if (header.code == NM_CUSTOMDRAW && c->kind == ControlKind::Slider) {
         // A position set from outside (TBM_SETPOS) shows as a repaint.
         if (reinterpret_cast<const NMCUSTOMDRAW&>(header).dwDrawStage == CDDS_PREPAINT) CheckSlider(id);
@@ -389,10 +440,7 @@ int Win32DialogWindow::RunModal() {
             break;
         }
         if (got == -1) break;
-        if (!IsDialogMessageW(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        Deliver(msg);
     }
     if (disabledOwner_ && disabledOwner_ != disabledBefore) EnableWindow(disabledOwner_, TRUE);
     disabledOwner_ = disabledBefore;
@@ -655,6 +703,165 @@ void Win32DialogWindow::AppendMenuItem(std::string_view text, unsigned code) {
         AppendMenuW(menu, MF_STRING, code, Wide(text).c_str());
 }
 
+bool Win32DialogWindow::IsList(int id) const {
+    const ControlTemplate* c = TemplateOf(id);
+    return c && c->kind == ControlKind::List && Control(id);
+}
+
+bool Win32DialogWindow::IsChart(int id) const {
+    const ControlTemplate* c = TemplateOf(id);
+    return c && c->kind == ControlKind::Chart && Control(id);
+}
+
+bool Win32DialogWindow::HandleListNotify(int id, NMHDR& header, LRESULT& result) {
+    if (header.code == LVN_GETDISPINFOW) {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+        if (item.mask & LVIF_TEXT) FillDisplayInfo(item, RowOf(header.hwndFrom, id, item.iItem));
+        return true;
+    }
+    if (header.code != NM_CUSTOMDRAW) return false;
+    auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            paintingList_ = header.hwndFrom;
+            cachedRow_ = {};
+            result = CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+            return true;
+        case CDDS_ITEMPREPAINT:
+            result = CDRF_NOTIFYSUBITEMDRAW;
+            return true;
+        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+            DrawReportCell(draw, RowOf(header.hwndFrom, id, static_cast<int>(draw.nmcd.dwItemSpec)));
+            result = CDRF_SKIPDEFAULT;
+            return true;
+        case CDDS_POSTPAINT:
+            paintingList_ = nullptr;
+            cachedRow_ = {};
+            result = CDRF_DODEFAULT;
+            return true;
+        default:
+            return false;
+    }
+}
+
+const ListRow& Win32DialogWindow::RowOf(HWND list, int id, int row) {
+    const bool reuse = paintingList_ == list && cachedRow_.list == list && cachedRow_.row == row;
+    if (!reuse) cachedRow_ = {list, row, owner_.WindowListRow(id, row)};
+    return cachedRow_.data;
+}
+
+void Win32DialogWindow::SetListColumns(int id, std::span<const ListColumn> columns) {
+    if (IsList(id)) SetReportColumns(Control(id), hwnd_, columns);
+}
+
+void Win32DialogWindow::SetListRowCount(int id, int count, int dropped) {
+    if (!IsList(id)) return;
+    cachedRow_ = {};
+    SetReportRowCount(Control(id), count, dropped);
+}
+
+int Win32DialogWindow::ListRowCount(int id) const {
+    return IsList(id) ? static_cast<int>(SendMessageW(Control(id), LVM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+bool Win32DialogWindow::ListAtEnd(int id) const { return IsList(id) && ReportListAtEnd(Control(id)); }
+
+void Win32DialogWindow::SetChart(int id, const ChartData& chart) {
+    if (IsChart(id)) SetChartData(Control(id), chart);
+}
+
+std::string Win32DialogWindow::ChartDescription(int id) const {
+    return IsChart(id) ? Utf8(WindowText(Control(id))) : std::string();
+}
+
+void Win32DialogWindow::SetTimer(int timerId, int intervalMs) {
+    if (!hwnd_) return;
+    // The system's timer on the dialog's window: WM_TIMER comes through its
+    // message loop, on its thread. Setting it again restarts it.
+    if (::SetTimer(hwnd_, static_cast<UINT_PTR>(static_cast<unsigned>(timerId)),
+                   static_cast<UINT>(std::max(1, intervalMs)), nullptr))
+        timers_.insert(timerId);
+}
+
+void Win32DialogWindow::KillTimer(int timerId) {
+    if (hwnd_ && timers_.count(timerId)) ::KillTimer(hwnd_, static_cast<UINT_PTR>(static_cast<unsigned>(timerId)));
+    timers_.erase(timerId);
+}
+
+void Win32DialogWindow::SetKeyCommand(Key key, int id) { keyCommands_[key] = id; }
+
+HWND Win32DialogWindow::KeyCommandButton(WPARAM key) const {
+    Key bound;
+    if (key == VK_LEFT) {
+        bound = Key::Left;
+    } else if (key == VK_RIGHT) {
+        bound = Key::Right;
+    } else {
+        return nullptr;
+    }
+    const auto it = keyCommands_.find(bound);
+    if (it == keyCommands_.end()) return nullptr;
+    const ControlTemplate* c = TemplateOf(it->second);
+    const HWND button = Control(it->second);
+    if (!c || !IsButtonKind(c->kind) || !button || !IsWindowEnabled(button)) return nullptr;
+    // The plain key only: with Shift, Ctrl or Alt it is the control's.
+    if (GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return nullptr;
+    return button;
+}
+
+bool Win32DialogWindow::RunKeyCommand(WPARAM key) {
+    const HWND button = KeyCommandButton(key);
+    if (!button) return false;
+    // As the button tells its dialog when it is clicked.
+    SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return true;
+}
+
+void Win32DialogWindow::WatchKeys(HWND control) {
+    SetWindowSubclass(control, &Win32DialogWindow::ControlProc, kControlSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    // A combo box's field has the focus, not the box.
+    COMBOBOXINFO combo{};
+    combo.cbSize = sizeof combo;
+    wchar_t className[16] = {};
+    if (GetClassNameW(control, className, 16) && lstrcmpiW(className, L"ComboBox") == 0 &&
+        GetComboBoxInfo(control, &combo) && combo.hwndItem && combo.hwndItem != control)
+        SetWindowSubclass(combo.hwndItem, &Win32DialogWindow::ControlProc, kControlSubclassId,
+                          reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK Win32DialogWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR data) {
+    auto* self = reinterpret_cast<Win32DialogWindow*>(data);
+    if (!self->constructed_) return DefSubclassProc(control, message, wParam, lParam);
+    switch (message) {
+        case WM_GETDLGCODE: {
+            // Before the dialog manager spends the arrow on moving the focus.
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            const LRESULT code = DefSubclassProc(control, message, wParam, lParam);
+            if (msg && msg->message == WM_KEYDOWN && self->KeyCommandButton(msg->wParam)) return code | DLGC_WANTARROWS;
+            return code;
+        }
+        case WM_KEYDOWN:
+            // Before the control's own use of the key.
+            if (self->RunKeyCommand(wParam)) return 0;
+            break;
+        default:
+            if (message == ListMarksMessageId()) {
+                const int id = GetDlgCtrlID(control);
+                if (!self->IsList(id) || self->Control(id) != control) return 0;
+                const int row = static_cast<int>(wParam);
+                if (row < 0 || row >= self->ListRowCount(id)) return 0;
+                const auto question = static_cast<std::uint64_t>(lParam);
+                return MarkAnswer(self->owner_.WindowListRow(id, row), QuestionColumn(question),
+                                  QuestionIndex(question));
+            }
+            break;
+    }
+    return DefSubclassProc(control, message, wParam, lParam);
+}
+
+std::string Win32DialogWindow::AskFileName(const FileQuestion& question) { return AskWithFileDialog(hwnd_, question); }
+
 void Win32DialogWindow::MessageBox(const char*, std::string_view text) {
     const std::wstring title = hwnd_ ? WindowText(hwnd_) : std::wstring();
     MessageBoxW(hwnd_, Wide(text).c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
@@ -692,8 +899,10 @@ std::unique_ptr<DialogWindow> Win32WindowSystem::CreateDialogWindow(DialogBase& 
 }
 
 void Win32WindowSystem::Install(int appIconResource) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                  ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    RegisterChartClass();
     if (appIconResource != 0) {
         const HINSTANCE module = GetModuleHandleW(nullptr);
         appBigIcon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(appIconResource), IMAGE_ICON,

@@ -39,6 +39,24 @@ namespace platform::ui::win32 {
 // template, with the standard controls under their template identifiers
 // (so another program finds each with GetDlgItem), the real system menu,
 // and a modal loop of its own as the framework runs it.
+//
+// What another program reads, besides the controls' own messages:
+// - a report list (SysListView32, owner data) gives a cell's text with
+//   LVM_GETITEMTEXTW, the buffer being in the list's process
+//   (VirtualAllocEx): the list asks the dialog for the row and copies the
+//   cell into it;
+// - a report list answers the registered message "ZonterListMarks" with the
+//   marked characters of a cell, one mark per question: wParam the row,
+//   lParam the column and the mark's number, the answer the mark's first
+//   character and count, 0 past the cell's last mark (ListMarksMessage.h
+//   has the encoding);
+// - a strip chart's window text (WM_GETTEXT) is ChartText() of what it shows.
+//
+// Key commands (SetKeyCommand) are taken by every control of the window,
+// and by the window itself, before the control's own handling and before
+// the dialog manager's arrow-key moves between controls: a list with the
+// focus does not scroll, a button does not pass the focus on. While the
+// bound button is disabled the key does what it does without the command.
 class Win32DialogWindow : public DialogWindow {
 public:
     Win32DialogWindow(DialogBase& owner, const DialogTemplate& tmpl, HWND parent);
@@ -78,6 +96,17 @@ public:
     void SetIcon(std::span<const std::uint8_t> png) override;
     void AppendMenuSeparator() override;
     void AppendMenuItem(std::string_view text, unsigned code) override;
+    void SetListColumns(int id, std::span<const ListColumn> columns) override;
+    void SetListRowCount(int id, int count, int dropped) override;
+    int ListRowCount(int id) const override;
+    bool ListAtEnd(int id) const override;
+    void SetChart(int id, const ChartData& chart) override;
+    std::string ChartDescription(int id) const override;
+    void SetTimer(int timerId, int intervalMs) override;
+    void KillTimer(int timerId) override;
+    bool TimerRunning(int timerId) const override { return timers_.count(timerId) != 0; }
+    void SetKeyCommand(Key key, int id) override;
+    std::string AskFileName(const FileQuestion& question) override;
     void MessageBox(const char* name, std::string_view text) override;
     void Post(std::function<void()> task) override;
     bool OnDialogThread() const override { return GetCurrentThreadId() == threadId_; }
@@ -91,9 +120,28 @@ private:
         int pos = 0;
     };
 
+    // The row a list was last given. While the list paints it serves every
+    // cell of the row: the dialog is asked once per row and paint, though
+    // the list asks for each cell twice (its text, then its drawing).
+    struct CachedRow {
+        HWND list = nullptr;
+        int row = -1;
+        ListRow data;
+    };
+
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR self);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    bool HandleNotify(const NMHDR& header, LRESULT& result);
+    bool HandleNotify(NMHDR& header, LRESULT& result);
+    bool HandleListNotify(int id, NMHDR& header, LRESULT& result);
+    // The enabled button bound to `key` (a virtual-key code), or null.
+    HWND KeyCommandButton(WPARAM key) const;
+    bool RunKeyCommand(WPARAM key);
+    const ListRow& RowOf(HWND list, int id, int row);
+    bool IsList(int id) const;
+    bool IsChart(int id) const;
+    void WatchKeys(HWND control);
     void InitControls();
     void EditSystemMenu();
     void FitCaption(HWND label);
@@ -124,6 +172,11 @@ private:
     bool minimised_ = false;
     bool constructed_ = false;  // the window exists and the constructor has returned
     bool focusFirst_ = false;   // a showing asked for the first tab stop to take the focus
+
+    std::set<int> timers_;            // the running timers' identifiers
+    std::map<Key, int> keyCommands_;  // key -> button identifier
+    HWND paintingList_ = nullptr;     // the list between its CDDS_PREPAINT and CDDS_POSTPAINT
+    CachedRow cachedRow_;
 
     std::mutex taskMutex_;
     std::deque<std::function<void()>> tasks_;
