@@ -89,6 +89,11 @@ std::vector<QString> AccessibleNames(const platform::DialogTemplate& tmpl) {
     for (std::size_t i = 0; i < tmpl.controls.size(); ++i) {
         const ControlTemplate& c = tmpl.controls[i];
         const QString caption = CaptionOf(c);
+        // Lists and charts have no caption to read; tools find them by identifier.
+        if ((c.kind == ControlKind::List || c.kind == ControlKind::Chart) && c.name) {
+            names.push_back(QString::fromUtf8(c.name));
+            continue;
+        }
         // A label names itself; a value label's name follows its text later.
         if (c.kind == ControlKind::Label || (c.kind != ControlKind::ComboBox && HasWords(caption))) {
             names.push_back(caption);

@@ -17,7 +17,7 @@ QString StripMnemonics(const QString& caption);
 // of the label that names it — the nearest label to its left on the same
 // row, else the label just above it, else the nearest label before it in
 // template order — without a trailing colon or equals sign. A label is
-// named by its own caption.
+// named by its own caption; a report list or chart by its identifier.
 std::vector<QString> AccessibleNames(const platform::DialogTemplate& tmpl);
 
 }  // namespace platform::ui::qt

@@ -13,6 +13,8 @@
 
 #include "platform/ui/qt/AccessibleNames.h"
 #include "platform/ui/qt/DropDownCombo.h"
+#include "platform/ui/qt/ReportList.h"
+#include "platform/ui/qt/StripChart.h"
 #include "platform/ui/qt/UpDownControl.h"
 #include "platform/ui/qt/WrappingCheckBox.h"
 
@@ -62,7 +64,8 @@ void QtDialogWindow::Build() {
         QWidget* control = CreateControl(c);
         if (c.name) {
             control->setObjectName(QString::fromUtf8(c.name));
-            control->setAccessibleDescription(QString::fromUtf8(c.name));
+            // A chart's description is what it shows.
+            if (c.kind != ControlKind::Chart) control->setAccessibleDescription(QString::fromUtf8(c.name));
         }
         control->setAccessibleName(names[i].isEmpty() ? windowTitle() : names[i]);
         if (c.style & platform::kHidden) control->setHidden(true);
@@ -186,6 +189,18 @@ QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
             icon->setPixmap(windowIcon().pixmap(kIconExtent, kIconExtent));
             icon->setGeometry(rect.x(), rect.y(), kIconExtent, kIconExtent);
             return icon;
+        }
+        case ControlKind::List: {
+            auto* list = new ReportList([this, id](int row) { return owner_.WindowListRow(id, row); }, this);
+            if (!(c.style & platform::kBorder)) list->setFrameShape(QFrame::NoFrame);
+            list->setGeometry(rect);
+            return list;
+        }
+        case ControlKind::Chart: {
+            auto* chart = new StripChart(this);
+            if (c.style & platform::kBorder) chart->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            chart->setGeometry(rect);
+            return chart;
         }
     }
     return new QWidget(this);

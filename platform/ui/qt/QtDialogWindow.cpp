@@ -246,6 +246,7 @@ void QtDialogWindow::PressEnter() {
 }
 
 void QtDialogWindow::keyPressEvent(QKeyEvent* e) {
+    if (RunKeyCommand(e)) return;
     if (IsEnterKey(e)) {
         PressEnter();
         return;
@@ -258,6 +259,9 @@ void QtDialogWindow::keyPressEvent(QKeyEvent* e) {
 }
 
 bool QtDialogWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+        RunKeyCommand(static_cast<QKeyEvent*>(e)))
+        return true;
     // An editable combo box keeps Enter and Esc to itself; in a dialog they
     // belong to the dialog.
     if (e->type() == QEvent::KeyPress && qobject_cast<QComboBox*>(watched) &&

@@ -11,6 +11,7 @@
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/qt/DialogUnits.h"
 
+class QKeyEvent;
 class QMenu;
 
 namespace platform::ui::qt {
@@ -18,8 +19,10 @@ namespace platform::ui::qt {
 // A dialog's window over Qt Widgets: the widgets built from the template,
 // each carrying its identifier ("IDC_PORT") as objectName and accessible
 // description and a readable accessible name (its caption, or the label
-// beside or above it); Enter and Esc as the dialog manager handles them;
-// and a window menu of its own, since the window manager keeps the real one.
+// beside or above it) -- a report list or chart is named by its identifier,
+// and a chart's description tells what it shows; Enter and Esc as the
+// dialog manager handles them; and a window menu of its own, since the
+// window manager keeps the real one.
 class QtDialogWindow : public QDialog, public DialogWindow {
     Q_OBJECT
 
@@ -68,6 +71,17 @@ public:
     void SetIcon(std::span<const std::uint8_t> png) override;
     void AppendMenuSeparator() override;
     void AppendMenuItem(std::string_view text, unsigned code) override;
+    void SetListColumns(int id, std::span<const ListColumn> columns) override;
+    void SetListRowCount(int id, int count, int dropped) override;
+    int ListRowCount(int id) const override;
+    bool ListAtEnd(int id) const override;
+    void SetChart(int id, const ChartData& chart) override;
+    std::string ChartDescription(int id) const override;
+    void SetTimer(int timerId, int intervalMs) override;
+    void KillTimer(int timerId) override;
+    bool TimerRunning(int timerId) const override;
+    void SetKeyCommand(Key key, int id) override;
+    std::string AskFileName(const FileQuestion& question) override;
     void MessageBox(const char* name, std::string_view text) override;
     void Post(std::function<void()> task) override;
     bool OnDialogThread() const override;
@@ -82,6 +96,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
 
 private:
     void Build();
@@ -91,6 +106,8 @@ private:
     void FocusFirstControl();
     void PressEnter();
     void RefreshIcons();
+    // Runs the key command bound to the key of `e`; false when none is.
+    bool RunKeyCommand(const QKeyEvent* e);
 
     DialogBase& owner_;
     const DialogTemplate& tmpl_;
@@ -99,6 +116,9 @@ private:
     std::vector<QWidget*> templateOrder_;  // every control, labels included
     QMenu* menu_ = nullptr;
     int result_ = 0;
+    std::map<int, int> timers_;       // running timers: the dialog's id -> Qt's id
+    std::map<Key, int> keyCommands_;  // key -> the button it clicks
+    bool keysWatched_ = false;        // the controls' key presses pass through eventFilter
 };
 
 // The Qt window system: dialogs become QtDialogWindows. Needs a
