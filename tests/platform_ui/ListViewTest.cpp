@@ -1,0 +1,221 @@
+// Report lists: rows fetched from the dialog only as they come into view,
+// following new rows or holding still while rows are dropped, marked
+// characters drawn and told to assistive tools.
+#include <QAccessible>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QImage>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+#include "ViewDialog.h"
+#include "WaitUntil.h"
+#include "platform/ui/qt/MarkedCellDelegate.h"
+#include "platform/ui/qt/ReportList.h"
+
+namespace testing_ui {
+namespace {
+
+using platform::ui::qt::MarkedCellDelegate;
+using platform::ui::qt::ReportList;
+
+constexpr int kManyRows = 10000;
+
+ReportList* ListOf(const ViewDialog& dialog) { return WidgetAs<ReportList>(dialog, IDC_ROWS); }
+
+// Paints the list's rows now, as a screen update would.
+QImage Painted(ReportList* list) { return list->viewport()->grab().toImage(); }
+
+std::string TopRowText(ReportList* list) {
+    return list->model()->index(list->rowAt(0), 0).data().toString().toStdString();
+}
+
+bool RowInView(ReportList* list, int row) {
+    const QRect cell = list->visualRect(list->model()->index(row, 0));
+    return cell.isValid() && list->viewport()->rect().contains(cell);
+}
+
+// Rows in view, counting a partly shown one at the bottom.
+int RowsInView(ReportList* list) {
+    return list->viewport()->height() / list->verticalHeader()->defaultSectionSize() + 1;
+}
+
+TEST(ReportList, ColumnsTakeTheirWidthInDialogUnitsAndCellsAFixedPitch) {
+    ViewDialog dialog;
+    dialog.ShowModeless();
+    ReportList* list = ListOf(dialog);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->model()->columnCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(list->horizontalHeader()->sectionSize(i), WindowOf(dialog).Units().X(kViewColumns[i].width)) << i;
+        EXPECT_EQ(list->model()->headerData(i, Qt::Horizontal).toString().toStdString(), kViewColumns[i].title);
+    }
+    EXPECT_TRUE(QFontInfo(list->font()).fixedPitch()) << QFontInfo(list->font()).family().toStdString();
+}
+
+TEST(ReportList, OnlyTheRowsInViewAreAskedFor) {
+    ViewDialog dialog;
+    dialog.ShowModeless();
+    ReportList* list = ListOf(dialog);
+    dialog.Append(kManyRows);
+    EXPECT_EQ(dialog.Window().ListRowCount(IDC_ROWS), kManyRows);
+    Painted(list);
+    ASSERT_FALSE(dialog.asked.empty());
+    const int shown = RowsInView(list);
+    ASSERT_LT(shown, 100);
+    // A new list follows its rows: the last ones are the ones painted.
+    EXPECT_TRUE(dialog.asked.count(kManyRows - 1));
+    EXPECT_GE(*dialog.asked.begin(), kManyRows - shown);
+    EXPECT_LE(static_cast<int>(dialog.asked.size()), shown);
+    // One question per row, however many roles and cells a painted row has.
+    EXPECT_EQ(dialog.asks, static_cast<int>(dialog.asked.size()));
+
+    dialog.asked.clear();
+    list->scrollToTop();
+    Painted(list);
+    EXPECT_TRUE(dialog.asked.count(0));
+    EXPECT_LT(*dialog.asked.rbegin(), shown);
+
+    // A batch of new rows, with as many old ones dropped, while the user
+    // reads the top: the rows asked for are still only those in view.
+    dialog.asked.clear();
+    dialog.Append(80, 80);
+    Painted(list);
+    EXPECT_LE(static_cast<int>(dialog.asked.size()), shown);
+    EXPECT_LT(*dialog.asked.rbegin(), shown);
+}
+
+TEST(ReportList, AListAtItsEndFollowsNewRows) {
+    ViewDialog dialog;
+    dialog.ShowModeless();
+    ReportList* list = ListOf(dialog);
+    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));  // empty
+    dialog.Append(3);
+    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));  // all in view
+    dialog.Append(kManyRows - 3);
+    for (int batch = 0; batch < 5; ++batch) {
+        dialog.Append(80, 80);
+        ASSERT_EQ(dialog.Window().ListRowCount(IDC_ROWS), kManyRows);
+        EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS)) << batch;
+        EXPECT_TRUE(RowInView(list, kManyRows - 1)) << batch;
+        EXPECT_EQ(list->model()->index(kManyRows - 1, 0).data().toString().toStdString(),
+                  ViewDialog::RowName(dialog.first + kManyRows - 1));
+    }
+    // Emptied and filled again, it still follows.
+    dialog.first += dialog.count;
+    dialog.count = 0;
+    dialog.Window().SetListRowCount(IDC_ROWS, 0, 0);
+    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));
+    dialog.Append(500);
+    EXPECT_TRUE(RowInView(list, 499));
+}
+
+TEST(ReportList, AListAtItsEndStaysThereWhenItGrowsTaller) {
+    ViewDialog dialog;
+    dialog.ShowModeless();
+    ReportList* list = ListOf(dialog);
+    dialog.Append(1000);
+    list->resize(list->width(), list->height() * 2);
+    EXPECT_TRUE(RowInView(list, 999));
+    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));
+}
+
+TEST(ReportList, AListScrolledUpKeepsShowingTheSameRows) {
+    const struct {
+        int top;      // the top row before
+        int added;    // rows added at the end
+        int dropped;  // rows dropped at the top
+        int topAfter;
+    } cases[] = {
+        {5000, 80, 80, 4920},  // the same row, moved up
+        {5000, 200, 0, 5000},  // nothing dropped: nothing moves
+        {30, 80, 80, 0},       // the rows in view were dropped: the oldest left
+        {5000, 0, 9000, 0},    // most rows dropped, none added
+    };
+    for (const auto& c : cases) {
+        ViewDialog dialog;
+        dialog.ShowModeless();
+        ReportList* list = ListOf(dialog);
+        dialog.Append(kManyRows);
+        list->verticalScrollBar()->setValue(c.top);
+        ASSERT_EQ(TopRowText(list), ViewDialog::RowName(c.top));
+        EXPECT_FALSE(dialog.Window().ListAtEnd(IDC_ROWS));
+
+        dialog.Append(c.added, c.dropped);
+        EXPECT_EQ(list->rowAt(0), c.topAfter) << c.top << " -" << c.dropped;
+        if (c.top >= c.dropped) {
+            EXPECT_EQ(TopRowText(list), ViewDialog::RowName(c.top)) << c.top;
+        }
+        EXPECT_EQ(dialog.Window().ListAtEnd(IDC_ROWS), RowInView(list, dialog.count - 1));
+    }
+}
+
+TEST(ReportList, MarkedCharactersAreToldToAssistiveTools) {
+    ViewDialog dialog;
+    dialog.marks = {{1, 6, 2}, {1, 15, 2}, {0, 0, 1}, {2, 0, 0}};
+    dialog.ShowModeless();
+    dialog.Append(20);
+    ReportList* list = ListOf(dialog);
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->text(QAccessible::Name), QStringLiteral("IDC_ROWS"));
+    QAccessibleTableInterface* cells = table->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->rowCount(), 20);
+    EXPECT_EQ(cells->columnDescription(1), QStringLiteral("Байты"));
+    const struct {
+        int row, column;
+        const char* name;
+        const char* description;
+    } expected[] = {
+        {0, 0, "row 00000", "0+1"},
+        {0, 1, "A5 01 02 03 04 05 06 07", "6+2 15+2"},
+        {19, 2, "", ""},  // an empty mark marks nothing
+    };
+    for (const auto& e : expected) {
+        QAccessibleInterface* cell = cells->cellAt(e.row, e.column);
+        ASSERT_NE(cell, nullptr) << e.row << "," << e.column;
+        EXPECT_EQ(cell->text(QAccessible::Name).toStdString(), e.name);
+        EXPECT_EQ(cell->text(QAccessible::Description).toStdString(), e.description);
+    }
+}
+
+// The runs of mark-coloured pixels along one pixel line: (start, length).
+std::vector<std::pair<int, int>> MarkRuns(const QImage& image, int y, int left, int right) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = left; x < right; ++x) {
+        if (image.pixelColor(x, y) != MarkedCellDelegate::kMarkColour) continue;
+        if (!runs.empty() && runs.back().first + runs.back().second == x)
+            ++runs.back().second;
+        else
+            runs.emplace_back(x, 1);
+    }
+    return runs;
+}
+
+TEST(ReportList, MarkedCharactersAreDrawnOnTheHighlight) {
+    ViewDialog dialog;
+    dialog.marks = {{1, 6, 2}, {1, 15, 2}};
+    dialog.ShowModeless();
+    dialog.Append(5);
+    ReportList* list = ListOf(dialog);
+    const QImage image = Painted(list);
+    const QFontMetricsF metrics(list->font());
+    const auto width = [&](int chars) { return metrics.horizontalAdvance(QString(chars, QLatin1Char('0'))); };
+    const int y = list->rowViewportPosition(1) + 1;  // above the text of the second row
+    const int left = list->columnViewportPosition(1);
+    const int right = left + list->columnWidth(1);
+
+    const auto runs = MarkRuns(image, y, left, right);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_NEAR(runs[0].second, width(2), 1.5);
+    EXPECT_NEAR(runs[1].second, width(2), 1.5);
+    EXPECT_NEAR(runs[1].first - runs[0].first, width(15) - width(6), 1.5);
+    // The other cells have no marks.
+    EXPECT_TRUE(MarkRuns(image, y, 0, left).empty());
+}
+
+}  // namespace
+}  // namespace testing_ui
