@@ -16,6 +16,7 @@
 // clang-format off
 #include "platform/ui/win32/Win32DialogWindow.h"
 #include "platform/ui/win32/Win32Text.h"
+#include "Pump.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -37,31 +38,6 @@ int MainId(const char* name) {
         if (c.name && std::string(c.name) == name) return c.id;
     }
     return -1;
-}
-
-// Delivers queued messages as the modal loop does, until `condition`
-// holds or `ms` ran out.
-template <class Condition>
-bool PumpUntil(Condition condition, int ms = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            const HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (!top || !IsDialogMessageW(top, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-// Delivers what is queued now, and what that queues in turn.
-void Drain() {
-    for (int round = 0; round < 5; ++round) PumpUntil([] { return false; }, 10);
 }
 
 HWND HandleOf(const DialogBase& dialog) { return WindowOf(dialog).Handle(); }
@@ -185,6 +161,12 @@ TEST(Win32Dialogs, MainTemplateGivesEveryControlItsPlaceClassAndIdentifier) {
                 break;
             case ControlKind::UpDown:
                 expected = L"msctls_updown32";
+                break;
+            case ControlKind::List:
+                expected = L"SysListView32";
+                break;
+            case ControlKind::Chart:
+                expected = L"ZonterChart";
                 break;
         }
         EXPECT_EQ(_wcsicmp(ClassOf(child).c_str(), expected), 0) << Utf8(ClassOf(child));
