@@ -32,6 +32,29 @@
 //   controls              every child window: id, class, text, rectangle in
 //                         the window's client coordinates, visible
 //   windows               the visible top-level windows' titles
+//   list-count <id>       the number of rows a report list holds
+//   list-row <id> <row>   one row of a report list: {"cells": [...],
+//                         "marks": [...]}, per column its text and its
+//                         marked characters as "first+count" blank-separated
+//                         ("6+2 15+2"); read as the list draws them, from
+//                         its dialog, through LVM_GETITEMTEXTW and the
+//                         registered message "ZonterListMarks"
+//   list-at-end <id>      whether the list's last row is in view
+//   list-scroll <id> <n>  scrolls the list by n rows (negative: up) with the
+//                         scroll bar's page and line steps; the new first
+//                         row in view
+//   chart <id>            what a strip chart shows, its window text ("V/T
+//                         12 точек, последнее 30; P ...")
+//   key <id> left|right   gives the control the focus and presses the arrow
+//                         key there (posted, as the keyboard does: poll for
+//                         its effect)
+//   file-answer <ms> <path>  waits up to ms for a file dialog over the
+//                         current window (an open or save dialog: #32770
+//                         owned by it, with a file-name box, cmb13 or edt1),
+//                         types path into the name box and presses OK; waits
+//                         until the dialog has gone, which it has not when
+//                         the dialog refuses the name
+//   file-cancel <ms>      the same, pressing Cancel
 //   quit
 #include <windows.h>
 // After windows.h:
@@ -39,6 +62,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "platform/ui/win32/ListMarksMessage.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -133,6 +159,48 @@ std::wstring ClassOf(HWND hwnd) {
 
 bool ClassIs(HWND hwnd, const wchar_t* name) { return lstrcmpiW(ClassOf(hwnd).c_str(), name) == 0; }
 
+std::string ErrorText(const char* what) {
+    return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+// Memory in the process of a window, for a message whose pointer the
+// window reads and writes in its own process (LVM_GETITEMTEXTW).
+class RemoteMemory {
+public:
+    RemoteMemory(HWND window, std::size_t size) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+        if (!process_) throw Failure{ErrorText("the window's process could not be opened")};
+        address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!address_) {
+            const std::string why = ErrorText("no memory in the window's process");
+            CloseHandle(process_);
+            throw Failure{why};
+        }
+    }
+    ~RemoteMemory() {
+        VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    void* At(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+    void Write(std::size_t offset, const void* data, std::size_t size) {
+        if (!WriteProcessMemory(process_, At(offset), data, size, nullptr))
+            throw Failure{ErrorText("the window's process could not be written")};
+    }
+    void Read(std::size_t offset, void* data, std::size_t size) const {
+        if (!ReadProcessMemory(process_, At(offset), data, size, nullptr))
+            throw Failure{ErrorText("the window's process could not be read")};
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
 class Driver {
 public:
     std::string Run(const std::string& line) {
@@ -173,6 +241,13 @@ public:
                              Json(static_cast<long long>(r.right)), Json(static_cast<long long>(r.bottom))});
         }
         if (command == "controls") return Controls();
+        if (command == "file-answer" || command == "file-cancel") {
+            DWORD ms = 0;
+            in >> ms;
+            const std::string path = Rest(in);
+            if (command == "file-answer" && path.empty()) throw Failure{"file-answer wants a path"};
+            return AnswerFileDialog(ms, command == "file-answer" ? path : std::string(), command == "file-answer");
+        }
         if (command == "texts") {
             std::vector<std::string> texts;
             int id = 0;
@@ -203,6 +278,29 @@ public:
             return Pick(Control(id), index);
         }
         if (command == "items") return Items(Control(id));
+        if (command == "list-count") return Json(static_cast<long long>(Send(List(Control(id)), LVM_GETITEMCOUNT)));
+        if (command == "list-at-end") return Json(ListAtEnd(List(Control(id))));
+        if (command == "list-row") {
+            int row = -1;
+            if (!(in >> row)) throw Failure{"list-row wants a row number"};
+            return ListRow(List(Control(id)), row);
+        }
+        if (command == "list-scroll") {
+            int rows = 0;
+            if (!(in >> rows)) throw Failure{"list-scroll wants a number of rows"};
+            return ListScroll(List(Control(id)), rows);
+        }
+        if (command == "chart") {
+            const HWND chart = Control(id);
+            if (!ClassIs(chart, L"ZonterChart")) throw Failure{"not a strip chart"};
+            return Json(Utf8(TextOf(chart)));
+        }
+        if (command == "key") {
+            std::string which;
+            in >> which;
+            if (which != "left" && which != "right") throw Failure{"key wants left or right"};
+            return Key(Control(id), which == "left" ? VK_LEFT : VK_RIGHT);
+        }
         throw Failure{"unknown command: " + command};
     }
 
@@ -389,6 +487,129 @@ private:
             items.push_back(Json(Utf8(text)));
         }
         return JsonList(items);
+    }
+
+    static HWND List(HWND c) {
+        if (!ClassIs(c, WC_LISTVIEWW)) throw Failure{"not a report list"};
+        return c;
+    }
+
+    static bool ListAtEnd(HWND list) {
+        const auto count = static_cast<int>(Send(list, LVM_GETITEMCOUNT));
+        if (count <= 0) return true;
+        const int perPage = std::max(1, static_cast<int>(Send(list, LVM_GETCOUNTPERPAGE)));
+        return static_cast<int>(Send(list, LVM_GETTOPINDEX)) + perPage >= count;
+    }
+
+    // Each cell's text as the list draws it: the list asks its dialog for
+    // the row and copies the cell into a buffer in its own process. Each
+    // cell's marks through the registered message, one mark a question.
+    static std::string ListRow(HWND list, int row) {
+        const auto count = static_cast<int>(Send(list, LVM_GETITEMCOUNT));
+        if (row < 0 || row >= count)
+            throw Failure{"no row " + std::to_string(row) + ": the list holds " + std::to_string(count)};
+        const auto header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER));
+        const int columns = header ? static_cast<int>(Send(header, HDM_GETITEMCOUNT)) : 1;
+        constexpr std::size_t kTextRoom = 512;
+        RemoteMemory memory(list, sizeof(LVITEMW) + kTextRoom * sizeof(wchar_t));
+        const UINT marksMessage = RegisterWindowMessageW(platform::ui::win32::kListMarksMessage);
+        std::vector<std::string> cells;
+        std::vector<std::string> marks;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.cchTextMax = static_cast<int>(kTextRoom);
+            item.pszText = static_cast<LPWSTR>(memory.At(sizeof(LVITEMW)));
+            memory.Write(0, &item, sizeof item);
+            const LRESULT length =
+                Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0)));
+            std::wstring text(static_cast<std::size_t>(std::clamp<LRESULT>(length, 0, kTextRoom - 1)), L'\0');
+            if (!text.empty()) memory.Read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
+            cells.push_back(Json(Utf8(text)));
+
+            std::string marked;
+            for (int index = 0; index < 64; ++index) {
+                const auto question = static_cast<LPARAM>(platform::ui::win32::ListMarksQuestion(column, index));
+                const LRESULT answer = Send(list, marksMessage, static_cast<WPARAM>(row), question);
+                if (answer == 0) break;
+                if (!marked.empty()) marked += ' ';
+                marked += std::to_string(platform::ui::win32::AnswerFirst(answer)) + "+" +
+                          std::to_string(platform::ui::win32::AnswerCount(answer));
+            }
+            marks.push_back(Json(marked));
+        }
+        return "{\"cells\":" + JsonList(cells) + ",\"marks\":" + JsonList(marks) + "}";
+    }
+
+    // As a person scrolls with the scroll bar: pages, then lines.
+    static std::string ListScroll(HWND list, int rows) {
+        Reachable(list);
+        const int perPage = std::max(1, static_cast<int>(Send(list, LVM_GETCOUNTPERPAGE)));
+        const bool up = rows < 0;
+        for (int left = up ? -rows : rows; left > 0;) {
+            const bool page = left >= perPage;
+            Send(list, WM_VSCROLL, up ? (page ? SB_PAGEUP : SB_LINEUP) : (page ? SB_PAGEDOWN : SB_LINEDOWN));
+            left -= page ? perPage : 1;
+        }
+        return Json(static_cast<long long>(Send(list, LVM_GETTOPINDEX)));
+    }
+
+    static std::string Key(HWND c, WPARAM key) {
+        Reachable(c);
+        // As a click on the control gives it the focus, through the dialog
+        // manager of the window it is in.
+        Send(GetAncestor(c, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
+        if (!PostMessageW(c, WM_KEYDOWN, key, 1) || !PostMessageW(c, WM_KEYUP, key, 0xC0000001))
+            throw Failure{"the key could not be posted"};
+        return "null";
+    }
+
+    struct FileDialogSearch {
+        HWND owner;
+        HWND found;
+    };
+
+    // The file-name box of an open or save dialog: a combo box (cmb13) in
+    // the explorer-style dialog, an edit box (edt1) in the old one.
+    static HWND FileNameBox(HWND dialog) {
+        const HWND combo = GetDlgItem(dialog, 0x47C);
+        return combo ? combo : GetDlgItem(dialog, 0x480);
+    }
+
+    static BOOL CALLBACK FindFileDialog(HWND hwnd, LPARAM data) {
+        auto& search = *reinterpret_cast<FileDialogSearch*>(data);
+        if (IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == search.owner && ClassIs(hwnd, L"#32770") &&
+            FileNameBox(hwnd)) {
+            search.found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    std::string AnswerFileDialog(DWORD ms, const std::string& path, bool accept) {
+        const HWND owner = Current();
+        const DWORD start = GetTickCount();
+        FileDialogSearch search{owner, nullptr};
+        for (;;) {
+            EnumWindows(&FindFileDialog, reinterpret_cast<LPARAM>(&search));
+            if (search.found) break;
+            if (GetTickCount() - start >= ms) throw Failure{"no file dialog over the window"};
+            Sleep(20);
+        }
+        const HWND dialog = search.found;
+        if (accept) {
+            const std::wstring wide = Wide(path);
+            Send(FileNameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        }
+        // Posted: the program goes on from its file question, which may
+        // show a message box, while the driver waits for the dialog to go.
+        const HWND button = GetDlgItem(dialog, accept ? IDOK : IDCANCEL);
+        if (!button || !PostMessageW(button, BM_CLICK, 0, 0)) throw Failure{"the dialog's button could not be pressed"};
+        while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+            if (GetTickCount() - start >= ms) throw Failure{"the file dialog is still open"};
+            Sleep(20);
+        }
+        return "null";
     }
 
     struct ListSearch {
