@@ -26,13 +26,13 @@ inline constexpr const char* kCountersFormat =
 inline constexpr const char* kCaptureProgressFormat = "Запись 60 с: %d из 600 кадров, осталось %d с";
 inline constexpr const char* kCaptureEndedFormat = "Запись 60 с окончена: %d из 600 кадров";
 inline constexpr const char* kLostFormat = "Потеряно кадров (монитор не успел): %llu";
-inline constexpr const char* kLogging = "Журнал пишется: %zu кадров";
-inline constexpr const char* kLogWrittenFormat = "Журнал записан: %s (%zu кадров)";
+inline constexpr const char* kLogging = "Журнал пишется: %llu кадров";
+inline constexpr const char* kLogWrittenFormat = "Журнал записан: %s (%llu кадров)";
 inline constexpr const char* kLogFailedFormat = "Не удалось записать журнал %s: %s";
-inline constexpr const char* kLogFull = "Журнал достиг предела в %zu кадров и остановлен";
+inline constexpr const char* kLogFull = "Журнал достиг предела в %llu кадров и остановлен";
 inline constexpr const char* kReplayOpenFailedFormat = "Не удалось открыть %s: %s";
 inline constexpr const char* kReplayBadLineFormat = "Файл %s, строка %d: %s";
-inline constexpr const char* kReplayPositionFormat = "%s: кадр %zu из %zu";
+inline constexpr const char* kReplayPositionFormat = "%s: кадр %llu из %llu";
 inline constexpr const char* kReplayEmpty = "В файле %s нет кадров контроллера";
 
 inline constexpr const char* kOpenQuestion = "Открыть запись или журнал";

@@ -95,7 +95,7 @@ CMonitorDlg::~CMonitorDlg() { StopListening(); }
 bool CMonitorDlg::OnInitDialog() {
     DialogBase::OnInitDialog();
     const platform::ui::ListColumn columns[kColumns] = {
-        {res::kColumnTime, 60},   {res::kColumnDelta, 30},        {res::kColumnDirection, 24},
+        {res::kColumnTime, 60},   {res::kColumnDelta, 30},        {res::kColumnDirection, 30},
         {res::kColumnBytes, 236}, {res::kColumnDescrambled, 176},
     };
     Window().SetListColumns(IDC_MON_LIST, columns);
@@ -175,7 +175,7 @@ void CMonitorDlg::Drain() {
     }
     if (logging_ && logRows_ >= kMaxLogRows) {
         StopLog();
-        statusNote_ = FormatText(res::kLogFull, kMaxLogRows) + "; " + statusNote_;
+        statusNote_ = FormatText(res::kLogFull, static_cast<unsigned long long>(kMaxLogRows)) + "; " + statusNote_;
     }
     if (added) ShowList();
     ShowCounters();
@@ -282,7 +282,7 @@ void CMonitorDlg::ShowStatus() {
         if (lost > lostSeen_)
             parts.push_back(FormatText(res::kLostFormat, static_cast<unsigned long long>(lost - lostSeen_)));
     }
-    if (logging_) parts.push_back(FormatText(res::kLogging, logRows_));
+    if (logging_) parts.push_back(FormatText(res::kLogging, static_cast<unsigned long long>(logRows_)));
     if (!statusNote_.empty()) parts.push_back(statusNote_);
     std::string text;
     for (const std::string& part : parts) {
@@ -354,7 +354,8 @@ void CMonitorDlg::StopLog() {
     const platform::NewFileResult written = platform::WriteNewFile(
         dir, [&](int n) { return n < 2 ? name : stem + "-" + std::to_string(n) + ext; }, logText_);
     if (written.written) {
-        statusNote_ = FormatText(res::kLogWrittenFormat, written.name.c_str(), logRows_);
+        statusNote_ =
+            FormatText(res::kLogWrittenFormat, written.name.c_str(), static_cast<unsigned long long>(logRows_));
     } else {
         statusNote_ =
             FormatText(res::kLogFailedFormat, written.name.c_str(), platform::SystemErrorText(written.error).c_str());
@@ -437,8 +438,9 @@ bool CMonitorDlg::OpenReplay(const std::string& path) {
 void CMonitorDlg::ShowReplayFrame() {
     if (replayIndex_ >= replay_.size()) return;
     display_.ShowReplayedFrame(replay_[replayIndex_].bytes);
-    SetDlgItemText(IDC_MON_REPLAY,
-                   FormatText(res::kReplayPositionFormat, replayName_.c_str(), replayIndex_ + 1, replay_.size()));
+    SetDlgItemText(IDC_MON_REPLAY, FormatText(res::kReplayPositionFormat, replayName_.c_str(),
+                                              static_cast<unsigned long long>(replayIndex_ + 1),
+                                              static_cast<unsigned long long>(replay_.size())));
     EnableReplayControls();
 }
 

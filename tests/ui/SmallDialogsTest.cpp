@@ -332,19 +332,22 @@ TEST_F(SmallDialogs, EveryCodeFrom16To31OpensTheAboutBox) {
 
 // --- window menu ------------------------------------------------------------
 
-TEST_F(SmallDialogs, WindowMenuEndsWithTheTwoItems) {
+TEST_F(SmallDialogs, WindowMenuEndsWithTheThreeItems) {
     QMenu* menu = Window().WindowMenu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> actions = menu->actions();
-    ASSERT_GE(actions.size(), 3);
-    const QAction* separator = actions[actions.size() - 3];
-    const QAction* about = actions[actions.size() - 2];
-    const QAction* speed = actions[actions.size() - 1];
+    ASSERT_GE(actions.size(), 4);
+    const QAction* separator = actions[actions.size() - 4];
+    const QAction* about = actions[actions.size() - 3];
+    const QAction* speed = actions[actions.size() - 2];
+    const QAction* monitor = actions[actions.size() - 1];
     EXPECT_TRUE(separator->isSeparator());
     EXPECT_EQ(about->text(), QStringLiteral("&О проекте Zonter..."));
     EXPECT_EQ(speed->text(), QStringLiteral("Скорость ..."));
+    EXPECT_EQ(monitor->text(), QStringLiteral("Монитор линии"));
     EXPECT_TRUE(about->isEnabled());
     EXPECT_TRUE(speed->isEnabled());
+    EXPECT_TRUE(monitor->isEnabled());
 
     // Chosen, the items open their dialogs.
     std::vector<std::string> kinds;
@@ -352,17 +355,24 @@ TEST_F(SmallDialogs, WindowMenuEndsWithTheTwoItems) {
     Connect(1);
     RunModal(
         [&] {
-            actions[actions.size() - 2]->trigger();
+            actions[actions.size() - 3]->trigger();
             DrainEvents();
         },
         record);
     RunModal(
         [&] {
-            actions[actions.size() - 1]->trigger();
+            actions[actions.size() - 2]->trigger();
             DrainEvents();
         },
         record);
     EXPECT_EQ(kinds, (std::vector<std::string>{"about", "speed"}));
+
+    // The monitor is modeless: the main window stays usable beside it.
+    actions[actions.size() - 1]->trigger();
+    DrainEvents();
+    ASSERT_NE(dlg->LineMonitor(), nullptr);
+    EXPECT_TRUE(dlg->LineMonitor()->IsVisible());
+    EXPECT_TRUE(Enabled(IDC_DISCONNECT));
 }
 
 }  // namespace

@@ -858,6 +858,9 @@ def scenario_monitor(run):
     wait_until(lambda: count() > frozen, 10, "the list to move on after the pause")
     chart = m.call("chart", "IDC_MON_CHART")
     check(chart.startswith("V/T "), f"chart {chart!r}")
+    left, top, right, bottom = m.rect()
+    screenshot.take(run.session.display.framebuffer, os.path.join(run.work_dir, "screenshot-monitor.png"),
+                    (left, top, right - left, bottom - top))
     finish_display_run(run, sim)
 
 
