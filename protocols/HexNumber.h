@@ -12,4 +12,8 @@ namespace protocols {
 // its ends. Reading stops at the end of text or at a NUL character.
 [[nodiscard]] std::int32_t ReadHexNumber(std::string_view text);
 
+// The value of one hexadecimal digit of either case, -1 for any other
+// character.
+[[nodiscard]] int HexDigitValue(char c);
+
 }  // namespace protocols

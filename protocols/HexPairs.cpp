@@ -1,17 +1,8 @@
 #include "protocols/HexPairs.h"
 
+#include "protocols/HexNumber.h"
+
 namespace protocols {
-
-namespace {
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<std::size_t> ReadHexPairs(std::string_view text, std::span<std::uint8_t> out) {
     // n pairs take 3n - 1 characters.
@@ -21,8 +12,8 @@ std::optional<std::size_t> ReadHexPairs(std::string_view text, std::span<std::ui
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = 3 * i;
         if (i > 0 && text[at - 1] != ' ') return std::nullopt;
-        const int high = DigitValue(text[at]);
-        const int low = DigitValue(text[at + 1]);
+        const int high = HexDigitValue(text[at]);
+        const int low = HexDigitValue(text[at + 1]);
         if (high < 0 || low < 0) return std::nullopt;
         out[i] = static_cast<std::uint8_t>(high * 16 + low);
     }

@@ -18,6 +18,15 @@ inline std::vector<std::uint8_t> HaltenLineFrame(std::vector<std::uint8_t> plain
     return plain;
 }
 
+// A Halten RS line frame whose key and speed byte both follow `key`, so
+// that frames of different keys differ in several bytes.
+inline std::vector<std::uint8_t> HaltenKeyedFrame(std::uint8_t key) {
+    std::vector<std::uint8_t> plain(15, 0);
+    plain[1] = 0x05;
+    plain[7] = key;
+    return HaltenLineFrame(plain, key);
+}
+
 // A Kugoo M controller frame: 02 0E, P in byte 7, V/T in bytes 8-9.
 inline std::vector<std::uint8_t> KugooLineFrame(std::uint8_t p, std::uint16_t vt, std::uint8_t fill = 0x11) {
     std::vector<std::uint8_t> f(14, fill);

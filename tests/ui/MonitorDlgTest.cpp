@@ -21,7 +21,6 @@ namespace testing_ui {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::HaltenLineFrame;
 
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -57,12 +56,6 @@ protected:
         });
         timer->start();
     }
-    std::vector<std::uint8_t> HaltenFrame(std::uint8_t key) {
-        std::vector<std::uint8_t> plain(15, 0);
-        plain[1] = 0x05;
-        plain[7] = key;
-        return HaltenLineFrame(plain, key);
-    }
 };
 
 TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
@@ -73,8 +66,10 @@ TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
 
     Connect(protocols::kHaltenRs);
     Click(IDC_READ_AUTO);
-    ASSERT_TRUE(
-        peer->WriteAll(testing_support::Concat({{0x00, 0x11}, HaltenFrame(1), HaltenFrame(2), HaltenFrame(3)})));
+    ASSERT_TRUE(peer->WriteAll(testing_support::Concat({{0x00, 0x11},
+                                                        testing_support::HaltenKeyedFrame(1),
+                                                        testing_support::HaltenKeyedFrame(2),
+                                                        testing_support::HaltenKeyedFrame(3)})));
     ASSERT_TRUE(WaitUntil([&] {
         m.Drain();
         return m.Store().Size() >= 3;
@@ -83,14 +78,14 @@ TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
     const platform::ui::ListRow row = m.WindowListRow(IDC_MON_LIST, 1);
     ASSERT_EQ(row.cells.size(), 5u);
     EXPECT_EQ(row.cells[2], "КМ→");
-    EXPECT_EQ(row.cells[3], protocols::HexBytes(HaltenFrame(2)).substr(0, 44));
+    EXPECT_EQ(row.cells[3], protocols::HexBytes(testing_support::HaltenKeyedFrame(2)).substr(0, 44));
     EXPECT_FALSE(row.marks.empty());
     EXPECT_EQ(m.Store().Counters().Of(protocols::Direction::FromController, linkcore::MonotonicNs()).skippedBytes, 2u);
 
     // Paused, the view keeps its rows while frames are still collected.
     m.Window().SetCheck(IDC_MON_PAUSE, 1);
     m.OnPauseClicked();
-    ASSERT_TRUE(peer->WriteAll(HaltenFrame(4)));
+    ASSERT_TRUE(peer->WriteAll(testing_support::HaltenKeyedFrame(4)));
     ASSERT_TRUE(WaitUntil([&] {
         m.Drain();
         return m.Store().Size() >= 4;
@@ -112,7 +107,8 @@ TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
     CMonitorDlg& m = Open();
     Connect(protocols::kHaltenRs);
     Click(IDC_READ_AUTO);
-    ASSERT_TRUE(peer->WriteAll(testing_support::Concat({HaltenFrame(1), HaltenFrame(2)})));
+    ASSERT_TRUE(peer->WriteAll(
+        testing_support::Concat({testing_support::HaltenKeyedFrame(1), testing_support::HaltenKeyedFrame(2)})));
     ASSERT_TRUE(WaitUntil([&] {
         m.Drain();
         return m.Store().Size() >= 2;
@@ -122,7 +118,7 @@ TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
     AnswerFileDialog(taken.string());
     m.OnLogClicked();
     ASSERT_TRUE(m.Logging());
-    ASSERT_TRUE(peer->WriteAll(HaltenFrame(3)));
+    ASSERT_TRUE(peer->WriteAll(testing_support::HaltenKeyedFrame(3)));
     ASSERT_TRUE(WaitUntil([&] {
         m.Drain();
         return m.Store().Size() >= 3;
@@ -136,7 +132,7 @@ TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
     const protocols::SessionReadResult log = protocols::ReadSessionCsv(ReadAll(written));
     ASSERT_FALSE(log.error) << log.error->message;
     ASSERT_EQ(log.rows.size(), 3u);
-    EXPECT_EQ(log.rows[2].bytes, HaltenFrame(3));
+    EXPECT_EQ(log.rows[2].bytes, testing_support::HaltenKeyedFrame(3));
     EXPECT_TRUE(log.rows[2].vt.has_value());
     EXPECT_TRUE(MonitorText(IDC_MON_STATUS).contains(QStringLiteral("сессия-2.csv")));
 }
@@ -146,7 +142,7 @@ TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
     SelectDecoder(protocols::kHaltenRs);
     std::array<std::uint8_t, workers::kCaptureBytes> frames{};
     for (int k = 0; k < workers::kCaptureFrames; ++k) {
-        const auto f = HaltenFrame(static_cast<std::uint8_t>(k));
+        const auto f = testing_support::HaltenKeyedFrame(static_cast<std::uint8_t>(k));
         std::copy(f.begin(), f.end(), frames.begin() + k * 15);
     }
     const std::string text = workers::CaptureFileText(frames, {2026, 12, 9, 16, 37});
@@ -155,11 +151,11 @@ TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
 
     ASSERT_TRUE(m.OpenReplay(capture.string()));
     EXPECT_EQ(m.ReplayFrames(), 600u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(0)));
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(0)));
     EXPECT_FALSE(MonitorControl(IDC_MON_BACK)->isEnabled());
     m.OnForwardClicked();
     EXPECT_EQ(m.ReplayPosition(), 1u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(1)));
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
     EXPECT_TRUE(MonitorText(IDC_MON_REPLAY).contains(QStringLiteral("кадр 2 из 600")));
 
     // Line 5 of a broken copy: the message names it, and nothing changes.
@@ -174,7 +170,7 @@ TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
         << MonitorText(IDC_MON_STATUS).toStdString();
     EXPECT_EQ(m.ReplayFrames(), 600u);
     EXPECT_EQ(m.ReplayPosition(), 1u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(HaltenFrame(1)));
+    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
 }
 
 }  // namespace

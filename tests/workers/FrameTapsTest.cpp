@@ -48,19 +48,12 @@ protected:
     }
 };
 
-std::vector<std::uint8_t> HaltenFrame(std::uint8_t key) {
-    std::vector<std::uint8_t> plain(15, 0);
-    plain[1] = 0x05;
-    plain[6] = key;
-    return HaltenLineFrame(plain, key);
-}
-
 TEST_F(FrameTaps, AutoReadHandsOverRunStartFramesWithSkippedBytesAndTimeOut) {
     linkcore::StartTaps(link);
     Begin(protocols::kHaltenRs);
     workers::StartAutoRead(link);
-    const auto a = HaltenFrame(0x10);
-    const auto b = HaltenFrame(0x20);
+    const auto a = HaltenKeyedFrame(0x10);
+    const auto b = HaltenKeyedFrame(0x20);
     ASSERT_TRUE(Send(Concat({{0x00, 0x12, 0xFF}, a, b})));
 
     const auto got = Collect(WorkerKind::AutoRead, 4);
@@ -83,7 +76,7 @@ TEST_F(FrameTaps, NothingIsHandedOverWhileNobodyListens) {
     linkcore::StopTaps(link);
     Begin(protocols::kHaltenRs);
     workers::StartSingleRead(link);
-    ASSERT_TRUE(Send(HaltenFrame(0x10)));
+    ASSERT_TRUE(Send(HaltenKeyedFrame(0x10)));
     ASSERT_TRUE(window.WaitForRequests(CMD_SHOW_RX_FRAME, 1));
     ASSERT_TRUE(WaitFor([&] { return !Running(WorkerKind::SingleRead); }));
     EXPECT_EQ(link.tapStore->Of(WorkerKind::SingleRead).Size(), 0u);
