@@ -130,9 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"IsoHeader", [] { return Joined(Changed(0, "2021-03-05 09:07")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"TwoDigitYear", [] { return Joined(Changed(0, "5.3.21 9:7")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"YearWithALeadingZero", [] { return Joined(Changed(0, "5.3.0999 9:7")); }, 1, "«д.м.гггг ч:м»"},
-        RejectCase{"HeaderWithSeconds", [] { return Joined(Changed(0, "5.3.2021 9:7:1")); }, 1, "«д.м.гггг ч:м»"},
         RejectCase{"FebruaryThirtieth", [] { return Joined(Changed(0, "30.2.2021 9:7")); }, 1, "не бывает"},
-        RejectCase{"Hour24", [] { return Joined(Changed(0, "5.3.2021 24:0")); }, 1, "не бывает"},
         RejectCase{"FourteenBytes", [] { return Joined(Changed(11, FrameLine(10).substr(3))); }, 12, "кадр 10: "},
         RejectCase{"NoBlankBeforeTheIndex",
                    [] {
@@ -151,7 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"WrongIndex", [] { return Joined(Changed(6, FrameLine(5).substr(0, 45) + ";6")); }, 7, "«;5»"},
         RejectCase{"IndexWithALeadingZero", [] { return Joined(Changed(6, FrameLine(5).substr(0, 45) + ";05")); }, 7,
                    "«;5»"},
-        RejectCase{"TextAfterTheIndex", [] { return Joined(Changed(6, FrameLine(5) + " ")); }, 7, "«;5»"},
         RejectCase{"AFrameMissing", [] { return Joined(Without(301)); }, 302,
                    "кадр 300: после байтов ожидается «;300»"},
         RejectCase{"BlankLineBetweenFrames", [] { return Joined(Changed(51, "")); }, 52, "кадр 50: "},

