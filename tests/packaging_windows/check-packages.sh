@@ -83,9 +83,11 @@ check_version() {  # FILE LABEL TABLES...
 [ "$(head -c2 "$setup")" = MZ ] || fail "the installer is not a Windows program"
 # A 64-bit installer: it runs where zonter.exe does, and under a Wine
 # without a 32-bit side.
-x86_64-w64-mingw32-objdump -f "$setup" | grep -q 'file format pei-x86-64' || fail "the installer is not a 64-bit program"
+# grep reads to the end (no -q): a reader that quits early would break the
+# writer's pipe, and pipefail would count that as a failure.
+x86_64-w64-mingw32-objdump -f "$setup" | grep 'file format pei-x86-64' >/dev/null || fail "the installer is not a 64-bit program"
 check_version "$setup" "the installer" 040904E4 041904E3
-winfiles resources "$setup" | grep -qx GROUP_ICON || fail "the installer has no icon"
+winfiles resources "$setup" | grep -x GROUP_ICON >/dev/null || fail "the installer has no icon"
 
 # --- The zip -----------------------------------------------------------------
 unzip -tqq "$zip" || fail "the zip does not test clean"
