@@ -5,23 +5,9 @@
 #include <span>
 
 #include "link/LinkState.h"
-#include "platform/SpscRing.h"
 #include "protocols/LineMonitor.h"
 
 namespace linkcore {
-
-// Frames per worker that the line monitor may fall behind by: at the
-// fastest line (768 frames a second) about 2.6 s of its drain timer.
-inline constexpr std::size_t kTapRingFrames = 2048;
-using TapRing = platform::SpscRing<protocols::TappedFrame, kTapRingFrames>;
-
-// One ring per worker kind, so that each ring has a single producer: a
-// worker kind never runs twice at once.
-struct FrameTaps {
-    std::array<TapRing, kWorkerKindCount> rings;
-
-    TapRing& Of(WorkerKind kind) { return rings[static_cast<std::size_t>(kind)]; }
-};
 
 // A monotonic clock in nanoseconds, the time base of every tapped frame.
 [[nodiscard]] std::int64_t MonotonicNs();

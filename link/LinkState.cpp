@@ -1,7 +1,6 @@
 #include "link/LinkState.h"
 
 #include "link/Connection.h"
-#include "link/FrameTaps.h"
 #include "link/PortOps.h"
 #include "link/StopWorkers.h"
 
@@ -23,9 +22,6 @@ void DropSyncObjects(LinkState& s) {
 }
 
 }  // namespace
-
-LinkState::LinkState() = default;
-LinkState::~LinkState() = default;
 
 LinkState& Link() {
     static LinkState state;

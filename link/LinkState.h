@@ -10,12 +10,13 @@
 #include "platform/Event.h"
 #include "platform/LineSettings.h"
 #include "platform/SerialPort.h"
+#include "platform/SpscRing.h"
 #include "platform/WorkerThread.h"
+#include "protocols/LineMonitor.h"
 
 namespace linkcore {
 
 class RefreshSink;
-struct FrameTaps;
 
 // Lock bounds, in milliseconds.
 inline constexpr int kLockBoundMs = 200;
@@ -33,6 +34,20 @@ inline constexpr std::uint8_t kInitialGearCode = 0x05;
 // is also the order in which stopping them all signals them.
 enum class WorkerKind { SingleRead, AutoRead, Capture, Simulator };
 inline constexpr std::size_t kWorkerKindCount = 4;
+
+// Frames per worker that the line monitor may fall behind by: at the
+// fastest line (768 frames a second) about 2.6 s of its drain timer.
+inline constexpr std::size_t kTapRingFrames = 2048;
+using TapRing = platform::SpscRing<protocols::TappedFrame, kTapRingFrames>;
+
+// The rings the workers hand their frames to for the line monitor, one per
+// worker kind, so that each ring has a single producer: a worker kind never
+// runs twice at once. See link/FrameTaps.h.
+struct FrameTaps {
+    std::array<TapRing, kWorkerKindCount> rings;
+
+    TapRing& Of(WorkerKind kind) { return rings[static_cast<std::size_t>(kind)]; }
+};
 
 // One worker's stop signal and thread. The stop event exists from
 // CreateSyncObjects to ReleaseSyncObjects; a worker is started only while
@@ -56,11 +71,6 @@ struct WorkerSlot {
 // below it takes the record as a parameter. Plain data; the rules of use
 // are in the comments.
 struct LinkState {
-    LinkState();
-    ~LinkState();
-    LinkState(const LinkState&) = delete;
-    LinkState& operator=(const LinkState&) = delete;
-
     // --- port (written by the dialog thread only) ---
     std::unique_ptr<platform::SerialPort> portHandle;  // owner of the open port
     std::atomic<platform::SerialPort*> port{nullptr};  // read afresh by workers

@@ -98,6 +98,7 @@ private:
 
     std::uint64_t lostSeen_ = 0;
     std::int64_t lastChartNs_ = 0;
+    std::int64_t lastReadOutsNs_ = 0;
     std::string statusNote_;  // the last outcome (log written, replay error, ...)
 
     bool logging_ = false;
