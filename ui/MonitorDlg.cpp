@@ -26,9 +26,9 @@ using protocols::Direction;
 
 constexpr int kDrainTimer = 1;
 constexpr int kReplayTimer = 2;
-// Five drains a second keep the list moving; each drain redraws the list,
+// Four drains a second keep the list moving; each drain redraws the list,
 // and the rings hold more than two seconds of the fastest line.
-constexpr int kDrainMs = 200;
+constexpr int kDrainMs = 250;
 // The read-outs change at a pace a person reads: the counters and the
 // status line twice a second, the chart once. Each redraw costs more than
 // the drain itself.
