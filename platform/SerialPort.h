@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -96,6 +97,15 @@ private:
     int fd_;
     std::string device_;
     LineSettings settingsAtOpen_{};
+    // How the line has been delivering its bytes, as seen by the last read
+    // that slept until bytes came: in packets (a USB adapter, a simulator
+    // writing in chunks) or one by one. Where the driver does not complete
+    // reads itself (POSIX), reads and AwaitBytes wait for the next packet
+    // in the first case and for the line time in the second.
+    std::atomic<bool> packets_{false};
+    // Records what a read that woke for arriving bytes took: `taken` of the
+    // `asked` bytes.
+    void NoteDelivery(std::size_t asked, std::size_t taken);
 };
 
 }  // namespace platform

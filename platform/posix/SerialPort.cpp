@@ -298,6 +298,18 @@ std::int64_t SerialPort::CurrentSpeed() const {
 
 void SerialPort::Purge() { ::ioctl(fd_, TCFLSH, TCIOFLUSH); }
 
+void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
+    // A single byte asked for says nothing by itself: what else the driver
+    // holds at that moment does.
+    std::size_t came = taken;
+    if (asked == 1) {
+        int queued = 0;
+        if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) return;
+        came += static_cast<std::size_t>(queued);
+    }
+    packets_.store(came > 1, std::memory_order_relaxed);
+}
+
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
@@ -309,7 +321,11 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         // passed is still taken (ReadAvailable below).
         if (!first && deadline.Passed()) break;
         pollfd fds[2] = {{fd_, POLLIN, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
-        const int r = PollUntil(fds, 2, deadline);
+        // Only a read that had to sleep until bytes came shows how the line
+        // delivers them; what was queued already says nothing about it.
+        int r = PollNow(fds, 2);
+        const bool woke = r == 0;
+        if (woke) r = PollUntil(fds, 2, deadline);
         if (r == 0) return ReadOutcome::TimedOut;
         if (r < 0) return WaitOutDeadLine(deadline, stop);
         if (fds[1].revents & POLLIN) return ReadOutcome::Stopped;
@@ -320,12 +336,14 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
             // queued in the driver for the next read.
             const ssize_t k = ::read(fd_, dest + got, n - got);
             if (k > 0) {
+                if (woke) NoteDelivery(n - got, static_cast<std::size_t>(k));
                 got += static_cast<std::size_t>(k);
                 if (got == n) break;
-                // The rest of a frame comes at the line's pace: rather than
-                // wake for every byte, wait the line time of the bytes still
-                // missing (on the stop event, within the bound), then take
-                // them in one read.
+                // Bytes that come in packets wake the poll once a packet.
+                // Bytes that trickle in one by one would wake it for each:
+                // wait instead the line time of those still missing (on the
+                // stop event, within the bound), then take them in one read.
+                if (packets_.load(std::memory_order_relaxed)) continue;
                 if (rate == 0) rate = CurrentSpeed();
                 const int wait = std::min(LineTimeMs(n - got, rate), deadline.RemainingMs());
                 if (wait > 0 && stop && stop->Wait(wait)) return ReadOutcome::Stopped;
@@ -347,6 +365,8 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     int queued = 0;
     if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
     if (static_cast<std::size_t>(queued) >= count) return 0;
+    // Packets wake the read that follows once each, with no wait here.
+    if (packets_.load(std::memory_order_relaxed)) return 0;
     const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
     if (stop) return stop->Wait(wait) ? -1 : wait;

@@ -190,6 +190,44 @@ TEST_F(SlowLineReadTest, AwaitingAFrameWaitsOnlyForWhatIsMissingReadsNothingAndW
     EXPECT_LT(MsSince(start), 1000) << "the stop waited for the line time";
 }
 
+TEST_F(SlowLineReadTest, HowTheLineDeliversDecidesWhetherAFrameIsAwaitedByLineTime) {
+    Event stop;
+    // A read that slept until bytes came, each time taking what one write
+    // of the peer delivered.
+    const auto wokenRead = [&](std::size_t n, std::initializer_list<std::size_t> pieces) {
+        std::vector<std::uint8_t> dest(n);
+        ReadOutcome outcome = ReadOutcome::TimedOut;
+        Background reader([&] { outcome = port_->ReadExact(dest.data(), n, 10000, &stop); });
+        const ThreadProbe probe = reader.probe();
+        std::size_t sent = 0;
+        for (const std::size_t piece : pieces) {
+            ASSERT_TRUE(reader.WaitUntilBlocked());
+            const std::int64_t before = probe.BytesRead();
+            ASSERT_TRUE(peer_->WriteAll(Sequence(piece)));
+            sent += piece;
+            // The last piece ends the read (and its thread).
+            if (sent < n) {
+                ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == static_cast<std::int64_t>(piece); }));
+            }
+        }
+        reader.Join();
+        EXPECT_EQ(outcome, ReadOutcome::Completed);
+        EXPECT_EQ(sent, n);
+    };
+    // Bytes one by one (a sync byte with nothing behind it): the rest of
+    // a frame is awaited for its line time, here up to the bound.
+    wokenRead(1, {1});
+    EXPECT_EQ(port_->AwaitBytes(14, 50, &stop), 50);
+    // Bytes in packets: the next packet wakes the read, so nothing is
+    // awaited, and a read that is short completes with the next packet.
+    wokenRead(5, {3, 2});
+    EXPECT_EQ(port_->AwaitBytes(14, 50, &stop), 0);
+    EXPECT_EQ(Pending(), 0);
+    // A line that trickles again is awaited again.
+    wokenRead(1, {1});
+    EXPECT_EQ(port_->AwaitBytes(14, 50, &stop), 50);
+}
+
 TEST_F(ReadExactTest, AStopAlreadySetWinsOverWaitingBytes) {
     ASSERT_TRUE(peer_->WriteAll(Sequence(14)));
     ASSERT_TRUE(WaitForPending(14));
