@@ -35,16 +35,21 @@ int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Eve
     return port ? port->AwaitBytes(count, boundMs, &stop) : 0;
 }
 
-void SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop) {
-    if (platform::SerialPort* port = s.port.load()) {
-        // A frame the line did not take is not sent again: the next cycle
-        // sends a fresh one.
-        static_cast<void>(port->Write(s.sendBuffer.data(), n, &stop));
-    }
+std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop) {
+    platform::SerialPort* port = s.port.load();
+    if (!port) return std::chrono::microseconds::zero();
+    // A frame the line did not take is not sent again: the next cycle
+    // sends a fresh one.
+    static_cast<void>(port->Write(s.sendBuffer.data(), n, &stop));
+    return port->QueuedOutputTime();
 }
 
-void SendFrameFlush(LinkState& s, const platform::Event& stop) {
-    if (platform::SerialPort* port = s.port.load()) port->Drain(&stop);
+SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop) {
+    platform::SerialPort* port = s.port.load();
+    if (!port) return sentBy;
+    const bool stillSending = port->QueuedOutputTime() > std::chrono::microseconds::zero();
+    port->Drain(&stop);
+    return stillSending ? SendClock::now() : sentBy;
 }
 
 }  // namespace linkcore

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -41,7 +43,15 @@ void PurgePort(LinkState& s);
 // The two steps of sending the first n bytes of sendBuffer: the write, and
 // the flush that returns once the bytes have left the port. The caller
 // may act between them.
-void SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop);
-void SendFrameFlush(LinkState& s, const platform::Event& stop);
+// SendFrameStart returns the line time of what the driver still holds
+// after the write: 0 on a line with no transmit queue (a pseudo-terminal)
+// or with no port open.
+// SendFrameFlush returns when the line did send the frame: the flush's end
+// while the port still held some of it when the flush began, else the
+// caller's estimate `sentBy` (the caller's time between the two steps
+// outlasted the frame).
+using SendClock = std::chrono::steady_clock;
+[[nodiscard]] std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop);
+SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop);
 
 }  // namespace linkcore

@@ -50,4 +50,9 @@ int WaitAny(std::initializer_list<const Event*> events, int ms);
 // Returns true when the full pause passed, false when stopped.
 [[nodiscard]] bool PauseUnlessStopped(const Event& stop, int ms);
 
+// Sleeps until `due` on the monotonic clock unless `stop` is set first; a
+// time already past only checks `stop`. Returns true when `due` was
+// reached, false when stopped.
+[[nodiscard]] bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_point due);
+
 }  // namespace platform

@@ -15,4 +15,11 @@ namespace platform {
     return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
 }
 
+// The same in microseconds, rounded down: for pacing, where a whole
+// millisecond is too coarse.
+[[nodiscard]] inline std::int64_t LineTimeUs(std::size_t bytes, std::int64_t rate) {
+    if (rate <= 0) return 0;
+    return static_cast<std::int64_t>(bytes) * 10 * 1000000 / rate;
+}
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -87,6 +88,10 @@ public:
     // takes no byte for longer than sending a full driver buffer (4 KiB) at
     // its rate, plus 2 s, has failed.
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
+
+    // The line time of the bytes written but not yet sent (0 when the
+    // driver holds none, as on a pseudo-terminal, or the rate is unknown).
+    [[nodiscard]] std::chrono::microseconds QueuedOutputTime() const;
 
     // Waits until written bytes have left the port: waits on `stop` for the
     // estimated line time of the bytes still queued, then drains the rest.

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
 #include "link/FrameTaps.h"
 #include "link/LinkState.h"
@@ -22,6 +24,14 @@ void SimulatorWorker(linkcore::LinkState& s) {
 
     linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::RunStart,
                        protocols::Direction::ToController);
+    using linkcore::SendClock;
+    // A cycle that starts a little after it was due (a wake-up's latency)
+    // keeps to the schedule, so that such delays do not add up from frame
+    // to frame; one that starts later than this (a stalled machine, a
+    // window that took long over a refresh) begins a new schedule rather
+    // than catching up with frames in a burst.
+    constexpr std::chrono::milliseconds kScheduleSlack{2};
+    std::optional<SendClock::time_point> due;
     int cycles = 0;
     while (!stop.IsSet()) {
         // Missing the lock sends the previous frame again, unchanged.
@@ -32,13 +42,18 @@ void SimulatorWorker(linkcore::LinkState& s) {
         }
         linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::Frame,
                            protocols::Direction::ToController, std::span<const std::uint8_t>(s.sendBuffer.data(), n));
-        linkcore::SendFrameStart(s, n, stop);
+        const SendClock::time_point writing = SendClock::now();
+        const SendClock::time_point start = (due && writing - *due <= kScheduleSlack) ? *due : writing;
+        const SendClock::time_point sentBy = start + linkcore::SendFrameStart(s, n, stop);
         if (++cycles == protocol.simulatorRefreshEvery) {
             cycles = 0;
             linkcore::RefreshRequest(s, CMD_SHOW_OUT_FRAME, stop);
         }
-        linkcore::SendFrameFlush(s, stop);
-        if (!platform::PauseUnlessStopped(stop, protocol.txPauseMs)) return;
+        // The pause runs from when the line has sent the frame: a refresh
+        // that takes the window longer than the frame's line time does not
+        // stretch the interval.
+        due = linkcore::SendFrameFlush(s, sentBy, stop) + std::chrono::milliseconds(protocol.txPauseMs);
+        if (!platform::PauseUntilUnlessStopped(stop, *due)) return;
     }
 }
 

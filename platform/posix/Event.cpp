@@ -66,17 +66,23 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
 }
 
 bool PauseUnlessStopped(const Event& stop, int ms) {
+    return PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_point due) {
     if (!stop.Valid()) return false;
-    if (ms <= 0) return !stop.IsSet();
+    const std::chrono::nanoseconds left = due - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) return !stop.IsSet();
+    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
     // poll()'s time-out is whole milliseconds with a slack that grows with
     // the thread's nice value (a paced worker's pause came out about 1 ms
     // long); a timer on the monotonic clock ends the pause on time.
     const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (timer < 0) return !stop.Wait(ms);
-    itimerspec due{};
-    due.it_value.tv_sec = ms / 1000;
-    due.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    if (::timerfd_settime(timer, 0, &due, nullptr) < 0) {
+    itimerspec timing{};
+    timing.it_value.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+    timing.it_value.tv_nsec = static_cast<long>(left.count() % 1000000000);
+    if (::timerfd_settime(timer, 0, &timing, nullptr) < 0) {
         ::close(timer);
         return !stop.Wait(ms);
     }

@@ -395,6 +395,12 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
     return true;
 }
 
+std::chrono::microseconds SerialPort::QueuedOutputTime() const {
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return std::chrono::microseconds::zero();
+    return std::chrono::microseconds(LineTimeUs(static_cast<std::size_t>(queued), CurrentSpeed()));
+}
+
 void SerialPort::Drain(const Event* stop) {
     // tcdrain cannot be woken by a stop, so first wait out the line time
     // of what is still queued; the drain then has little or nothing left.

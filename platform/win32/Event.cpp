@@ -65,17 +65,23 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
 }
 
 bool PauseUnlessStopped(const Event& stop, int ms) {
+    return PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_point due) {
     if (!stop.Valid()) return false;
-    if (ms <= 0) return !stop.IsSet();
+    const std::chrono::nanoseconds left = due - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) return !stop.IsSet();
+    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
     // A plain wait ends on the system's clock tick (up to 15.6 ms late); a
     // high-resolution waitable timer ends the pause on time. Where the
     // system has no such timer, an ordinary one still beats the tick.
     HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
     if (!timer) timer = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
     if (!timer) return !stop.Wait(ms);
-    LARGE_INTEGER due;
-    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, in 100 ns
-    if (!::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+    LARGE_INTEGER timing;
+    timing.QuadPart = -static_cast<LONGLONG>((left.count() + 99) / 100);  // relative, in 100 ns
+    if (!::SetWaitableTimer(timer, &timing, 0, nullptr, nullptr, FALSE)) {
         ::CloseHandle(timer);
         return !stop.Wait(ms);
     }

@@ -399,6 +399,15 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     return wait;
 }
 
+std::chrono::microseconds SerialPort::QueuedOutputTime() const {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(IntToHandle(fd_), &errors, &status) || status.cbOutQue == 0) {
+        return std::chrono::microseconds::zero();
+    }
+    return std::chrono::microseconds(LineTimeUs(status.cbOutQue, CurrentSpeed()));
+}
+
 void SerialPort::Drain(const Event* stop) {
     // FlushFileBuffers cannot be woken by a stop, so first wait out the
     // line time of what is still queued; the flush then has little or

@@ -97,6 +97,29 @@ TEST(EventTest, PauseRunsItsLengthUnlessStopped) {
     EXPECT_LT(MsSince(start), 1000);
 }
 
+TEST(EventTest, PauseUntilAMomentEndsThereOrAtAStop) {
+    Event stop;
+    // Up to a moment on the monotonic clock, not a whole number of ms.
+    const auto due = std::chrono::steady_clock::now() + std::chrono::microseconds(60500);
+    EXPECT_TRUE(platform::PauseUntilUnlessStopped(stop, due));
+    EXPECT_GE(std::chrono::steady_clock::now(), due);
+    // A moment already past only looks at the stop.
+    const auto past = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    EXPECT_TRUE(platform::PauseUntilUnlessStopped(stop, past));
+
+    bool reached = true;
+    Background sleeper([&] {
+        reached = platform::PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    });
+    ASSERT_TRUE(sleeper.WaitUntilBlocked());
+    const auto start = Clock::now();
+    stop.Set();
+    sleeper.Join();
+    EXPECT_FALSE(reached);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_FALSE(platform::PauseUntilUnlessStopped(stop, past));
+}
+
 // With no descriptor left the system refuses the event. It must say so,
 // and every wait on it must end at once instead of waiting for a signal
 // that can never come.

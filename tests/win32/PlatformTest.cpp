@@ -99,6 +99,22 @@ TEST(Win32EventTest, PauseRunsItsLengthUnlessStopped) {
     stopper.join();
 }
 
+TEST(Win32EventTest, PauseUntilAMomentEndsThereOrAtAStop) {
+    Event stop;
+    const auto due = std::chrono::steady_clock::now() + std::chrono::microseconds(60500);
+    EXPECT_TRUE(platform::PauseUntilUnlessStopped(stop, due));
+    EXPECT_GE(std::chrono::steady_clock::now(), due);
+    const auto past = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    EXPECT_TRUE(platform::PauseUntilUnlessStopped(stop, past));
+
+    std::thread stopper([&] { stop.Set(); });
+    const auto start = Clock::now();
+    EXPECT_FALSE(platform::PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::seconds(30)));
+    EXPECT_LT(MsSince(start), 5000);
+    stopper.join();
+    EXPECT_FALSE(platform::PauseUntilUnlessStopped(stop, past));
+}
+
 // ---- threads and locks ----
 
 TEST(Win32WorkerThreadTest, BodyRunsBelowNormalAndTheCallerKeepsItsPriority) {
