@@ -124,7 +124,14 @@ QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
             label->setWordWrap(true);
             label->setAlignment(HorizontalAlignment(c.style) | Qt::AlignTop);
             label->setGeometry(rect);
-            if (id == -1) FitCaption(label, rect);
+            if (id == -1) {
+                FitCaption(label, rect);
+            } else {
+                // A label whose text the program changes paints its own
+                // background, so that a new text repaints the label alone
+                // rather than the dialog behind it as well.
+                label->setAutoFillBackground(true);
+            }
             return label;
         }
         case ControlKind::Edit: {

@@ -147,7 +147,8 @@ void QtDialogWindow::SetSelection(int id, int index) {
     auto* combo = qobject_cast<QComboBox*>(Control(id));
     if (!combo) return;
     const int selected = (index >= 0 && index < combo->count()) ? index : -1;
-    combo->setCurrentIndex(selected);
+    // The same index again changes nothing but costs a relayout of the box.
+    if (combo->currentIndex() != selected) combo->setCurrentIndex(selected);
     // Selecting also puts the item's text into the edit field, even when the
     // index did not change.
     if (combo->isEditable()) {
