@@ -122,24 +122,29 @@ protected:
 };
 
 TEST_F(SlowLineReadTest, AStopEndsTheWaitForTheMissingBytesAtOnce) {
-    std::array<std::uint8_t, 14> dest{};
-    Event stop;
-    ReadOutcome outcome = ReadOutcome::Completed;
-    Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 10000, &stop); });
-    ASSERT_TRUE(reader.WaitUntilBlocked());
-    const ThreadProbe probe = reader.probe();
-    const std::int64_t before = probe.BytesRead();
-    ASSERT_TRUE(peer_->WriteAll(Sequence(3)));
-    ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == 3; }));
-    ASSERT_TRUE(reader.WaitUntilBlocked());
+    // A single byte: the rest is awaited for its line time. A packet: the
+    // rest is awaited by the next packet. A stop ends either wait.
+    for (const std::size_t piece : {1u, 3u}) {
+        SCOPED_TRACE(piece);
+        std::array<std::uint8_t, 14> dest{};
+        Event stop;
+        ReadOutcome outcome = ReadOutcome::Completed;
+        Background reader([&] { outcome = port_->ReadExact(dest.data(), dest.size(), 10000, &stop); });
+        ASSERT_TRUE(reader.WaitUntilBlocked());
+        const ThreadProbe probe = reader.probe();
+        const std::int64_t before = probe.BytesRead();
+        ASSERT_TRUE(peer_->WriteAll(Sequence(piece)));
+        ASSERT_TRUE(WaitUntil([&] { return probe.BytesRead() - before == static_cast<std::int64_t>(piece); }));
+        ASSERT_TRUE(reader.WaitUntilBlocked());
 
-    const auto start = Clock::now();
-    stop.Set();
-    reader.Join();
-    EXPECT_EQ(outcome, ReadOutcome::Stopped);
-    EXPECT_LT(MsSince(start), 1000) << "the stop waited for the line time";
-    EXPECT_EQ(dest[2], 0x32);
-    EXPECT_EQ(dest[3], 0);
+        const auto start = Clock::now();
+        stop.Set();
+        reader.Join();
+        EXPECT_EQ(outcome, ReadOutcome::Stopped);
+        EXPECT_LT(MsSince(start), 1000) << "the stop waited for the line time";
+        EXPECT_EQ(dest[piece - 1], 0x30 + piece - 1);
+        EXPECT_EQ(dest[piece], 0);
+    }
 }
 
 TEST_F(SlowLineReadTest, TheReadCompletesWithTheNthByteAndLeavesTheRestQueued) {
