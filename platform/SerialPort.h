@@ -79,8 +79,9 @@ public:
     // Waits, reading nothing, for the line time of those of the next `count`
     // bytes that the driver does not hold yet (at most boundMs, waking at
     // once on `stop`), so that the reads of a frame that follow find its
-    // bytes there rather than waking for each. Returns the ms waited, or
-    // -1 when `stop` was set.
+    // bytes there rather than waking for each. On a line seen to deliver
+    // in packets (packets_) it waits nothing: the next packet wakes the
+    // read. Returns the ms waited, or -1 when `stop` was set.
     [[nodiscard]] int AwaitBytes(std::size_t count, int boundMs, const Event* stop);
 
     // Writes all n bytes (waiting for the line to take them, waking at once
