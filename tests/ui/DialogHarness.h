@@ -62,7 +62,9 @@ protected:
         EXPECT_NE(w, nullptr) << id;
         return w;
     }
+    // What the control shows once the texts held for the next paint are in.
     QString Text(int id) const {
+        Window().ApplyPendingTexts();
         QWidget* w = Control(id);
         if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
         if (auto* l = qobject_cast<QLabel*>(w)) return l->text();

@@ -39,6 +39,7 @@ protected:
     }
     QWidget* MonitorControl(int id) { return platform::ui::qt::Widget(*dlg->LineMonitor(), id); }
     QString MonitorText(int id) {
+        WindowOf(*dlg->LineMonitor()).ApplyPendingTexts();
         auto* label = qobject_cast<QLabel*>(MonitorControl(id));
         return label ? label->text() : QString();
     }

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -13,6 +14,7 @@
 #include <QThread>
 
 #include "platform/ui/qt/ControlText.h"
+#include "platform/ui/qt/PaintPacer.h"
 
 namespace platform::ui::qt {
 
@@ -51,6 +53,7 @@ private:
 QtDialogWindow::QtDialogWindow(DialogBase& owner, const DialogTemplate& tmpl, QWidget* parent)
     : QDialog(parent), owner_(owner), tmpl_(tmpl) {
     Build();
+    pacer_ = new PaintPacer(this, [this] { ApplyPendingTexts(); });
 }
 
 QtDialogWindow::~QtDialogWindow() = default;
@@ -75,12 +78,56 @@ std::string QtDialogWindow::Title() const { return windowTitle().toStdString(); 
 bool QtDialogWindow::HasControl(int id) const { return Control(id) != nullptr; }
 
 std::string QtDialogWindow::Text(int id) const {
+    if (const auto pending = pendingTexts_.find(id); pending != pendingTexts_.end())
+        return pending->second.toStdString();
     const QWidget* control = Control(id);
     return control ? ControlText(control).toStdString() : std::string();
 }
 
+namespace {
+
+// Texts that only the program sets: a read-only box or a label.
+bool ProgramSetsTextOnly(const QWidget* control) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->isReadOnly();
+    return qobject_cast<const QLabel*>(control) != nullptr;
+}
+
+}  // namespace
+
 void QtDialogWindow::SetText(int id, std::string_view text) {
-    if (QWidget* control = Control(id)) SetControlText(control, FromUtf8(text));
+    QWidget* control = Control(id);
+    if (!control) return;
+    const QString value = FromUtf8(text);
+    // Laying a new text out costs more than the rest of a refresh; while
+    // the window's paints are paced, a box the user cannot type into takes
+    // its text with the next paint, and only the last of several.
+    if (isVisible() && pacer_->Paced() && ProgramSetsTextOnly(control)) {
+        if (ControlText(control) == value) {
+            pendingTexts_.erase(id);
+        } else {
+            pendingTexts_[id] = value;
+            pacer_->Hold();
+        }
+        return;
+    }
+    pendingTexts_.erase(id);
+    SetControlText(control, value);
+}
+
+void QtDialogWindow::ApplyPendingTexts() {
+    std::map<int, QString> pending;
+    pending.swap(pendingTexts_);
+    for (const auto& [id, text] : pending) {
+        if (QWidget* control = Control(id)) SetControlText(control, text);
+    }
+}
+
+void QtDialogWindow::ApplyPendingText(int id) {
+    const auto pending = pendingTexts_.find(id);
+    if (pending == pendingTexts_.end()) return;
+    const QString text = std::move(pending->second);
+    pendingTexts_.erase(pending);
+    if (QWidget* control = Control(id)) SetControlText(control, text);
 }
 
 bool QtDialogWindow::Enabled(int id) const {
@@ -163,10 +210,12 @@ int QtDialogWindow::ItemCount(int id) const {
 }
 
 void QtDialogWindow::SetFocus(int id) {
+    ApplyPendingText(id);
     if (QWidget* control = Control(id)) control->setFocus(Qt::OtherFocusReason);
 }
 
 void QtDialogWindow::SelectAllText(int id) {
+    ApplyPendingText(id);
     if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) edit->selectAll();
 }
 

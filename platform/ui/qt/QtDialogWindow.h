@@ -10,6 +10,7 @@
 #include "platform/ui/DialogBase.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/qt/DialogUnits.h"
+#include "platform/ui/qt/PaintPacer.h"
 
 class QKeyEvent;
 class QMenu;
@@ -38,6 +39,9 @@ public:
     ~QtDialogWindow() override;
 
     QWidget* Control(int id) const;
+    // Gives the controls the texts held for the next paint (see SetText),
+    // so that the widgets show what the dialog last set.
+    void ApplyPendingTexts();
     QMenu* WindowMenu() const { return menu_; }
     const DialogUnits& Units() const { return units_; }
     QRect MapDialogRect(int x, int y, int w, int h) const { return units_.Map(x, y, w, h); }
@@ -109,6 +113,8 @@ private:
     // Runs the key command bound to the key of `e`; false when none is.
     bool RunKeyCommand(const QKeyEvent* e);
 
+    void ApplyPendingText(int id);
+
     DialogBase& owner_;
     const DialogTemplate& tmpl_;
     DialogUnits units_;
@@ -119,6 +125,8 @@ private:
     std::map<int, int> timers_;       // running timers: the dialog's id -> Qt's id
     std::map<Key, int> keyCommands_;  // key -> the button it clicks
     bool keysWatched_ = false;        // the controls' key presses pass through eventFilter
+    PaintPacer* pacer_ = nullptr;
+    std::map<int, QString> pendingTexts_;  // texts held for the next paint, by control
 };
 
 // The Qt window system: dialogs become QtDialogWindows. Needs a

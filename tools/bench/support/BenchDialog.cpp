@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEventLoop>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 
 #include "link/LinkState.h"
@@ -34,12 +32,7 @@ bool BenchDialog::ShowAndInitialise(int boundMs) {
                           boundMs);
 }
 
-QString BenchDialog::Text(int id) const {
-    QWidget* w = Widget(id);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    return {};
-}
+QString BenchDialog::Text(int id) const { return QString::fromStdString(GetDlgItemText(id)); }
 
 void BenchDialog::Click(int id) {
     if (auto* b = platform::ui::qt::WidgetAs<QAbstractButton>(*this, id)) b->click();

@@ -30,6 +30,8 @@ public:
     platform::ui::qt::QtDialogWindow& QtWindow() const { return platform::ui::qt::WindowOf(*this); }
     QWidget* Widget(int id) const { return platform::ui::qt::Widget(*this, id); }
 
+    // The text the dialog last gave a control, which a paced paint may
+    // not have put on screen yet.
     QString Text(int id) const;
     void Click(int id);
     void Tick(int id, bool on);
