@@ -13,6 +13,7 @@
 
 #include "platform/ui/qt/AccessibleNames.h"
 #include "platform/ui/qt/DropDownCombo.h"
+#include "platform/ui/qt/EditPanelStyle.h"
 #include "platform/ui/qt/ReportList.h"
 #include "platform/ui/qt/StripChart.h"
 #include "platform/ui/qt/UpDownControl.h"
@@ -139,6 +140,7 @@ QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
             edit->setReadOnly(c.style & platform::kReadOnly);
             edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
             edit->setFrame(c.style & platform::kBorder);
+            edit->setStyle(EditPanelStyle());
             edit->setGeometry(rect);
             return edit;
         }
