@@ -55,6 +55,25 @@ void CountPosted(SysCommandCompletion& completion, std::atomic<int>& pending) {
     if (!completion.state.compare_exchange_strong(posting, 1)) pending.fetch_sub(1);
 }
 
+// A completion for the calling thread's next request: the one it used last,
+// once nobody else holds it (its ticket has gone), or else a new one.
+// Making an event for every request cost a refresh more than the rest of
+// its bookkeeping.
+std::shared_ptr<SysCommandCompletion> FreshCompletion() {
+    thread_local std::shared_ptr<SysCommandCompletion> last;
+    if (last && last.use_count() == 1) {
+        // Pairs with the release of the ticket's reference: what the
+        // ticket did to the completion is seen before it is reset.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        last->done.Reset();
+        last->handled.store(false);
+        last->state.store(0);
+    } else {
+        last = std::make_shared<SysCommandCompletion>();
+    }
+    return last;
+}
+
 }  // namespace
 
 DialogBase::DialogBase(const DialogTemplate& tmpl, DialogBase* parent)
@@ -128,7 +147,7 @@ bool DialogBase::SendSysCommand(unsigned code, const platform::Event* stop, int 
     // Once posted, the task may run, or the dialog may go, at any moment:
     // past Post nothing of the dialog is touched here.
     const std::shared_ptr<std::atomic<int>> pending = pendingCommands_;
-    auto completion = std::make_shared<SysCommandCompletion>();
+    std::shared_ptr<SysCommandCompletion> completion = FreshCompletion();
     auto ticket = std::make_shared<SysCommandTicket>(completion, pending);
     window_->Post([this, code, ticket = std::move(ticket)] {
         OnSysCommand(code, 0);

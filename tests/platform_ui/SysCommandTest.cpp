@@ -151,6 +151,36 @@ TEST(SysCommand, BoundRunsOutWhileTheDialogThreadIsBusy) {
     DrainEvents();
 }
 
+TEST(SysCommand, ARequestGivenUpOnDoesNotAnswerTheSendersNextOne) {
+    PanelDialog panel;
+    std::atomic<bool> firstResult{true};
+    std::atomic<bool> secondResult{false};
+    std::atomic<bool> secondDone{false};
+    std::atomic<bool> secondDoneBeforeItsHandler{true};
+    panel.onSysCommand = [&](unsigned code) {
+        if (code != 113) return;
+        // The first request has been served and released by now. Were its
+        // completion shared with the second, that waiter would return now:
+        // give it 100 ms to do so.
+        const auto giveUp = Clock::now() + std::chrono::milliseconds(100);
+        while (!secondDone.load() && Clock::now() < giveUp) std::this_thread::yield();
+        secondDoneBeforeItsHandler = secondDone.load();
+    };
+    std::thread worker([&] {
+        firstResult = panel.SendSysCommand(112, nullptr, 20);  // this thread serves nothing yet
+        secondResult = panel.SendSysCommand(113, nullptr, 60000);
+        secondDone = true;
+    });
+    while (panel.PendingSysCommands() < 2) std::this_thread::yield();
+    ASSERT_TRUE(WaitUntil([&] { return secondDone.load(); }));
+    worker.join();
+    EXPECT_FALSE(firstResult);
+    EXPECT_TRUE(secondResult);
+    EXPECT_FALSE(secondDoneBeforeItsHandler);
+    const std::vector<unsigned> served{112, 113};
+    EXPECT_EQ(panel.sysCommands, served);
+}
+
 TEST(SysCommand, DestroyedDialogReleasesItsWaiters) {
     auto panel = std::make_unique<PanelDialog>();
     Sender sender;
