@@ -362,11 +362,11 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
 int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
+    // Packets wake the read that follows once each, with no wait here.
+    if (packets_.load(std::memory_order_relaxed)) return 0;
     int queued = 0;
     if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
     if (static_cast<std::size_t>(queued) >= count) return 0;
-    // Packets wake the read that follows once each, with no wait here.
-    if (packets_.load(std::memory_order_relaxed)) return 0;
     const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
     if (stop) return stop->Wait(wait) ? -1 : wait;
