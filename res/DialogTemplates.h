@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 
 // The dialog templates of the program, kept as data.
 namespace res {

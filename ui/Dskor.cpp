@@ -12,7 +12,7 @@
 using platform::ui::Notification;
 
 CDskor::CDskor(platform::ui::DialogBase* parent) : DialogBase(res::SpeedDialogTemplate(), parent) {
-    OnNotify(Notification::DeltaPos, IDC_SPEED_SPIN, [this](int delta) { OnSpeedSpin(delta); });
+    OnNotify(Notification::UpDownStep, IDC_SPEED_SPIN, [this](int delta) { OnSpeedSpin(delta); });
     OnNotify(Notification::Clicked, IDOK, [this](int) { OnSpeedOk(); });
 }
 

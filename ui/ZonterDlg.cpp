@@ -27,21 +27,21 @@ struct MessageMapEntry {
 };
 
 const MessageMapEntry kMessageMap[] = {
-    {Notification::DeltaPos, IDC_PORT_SPIN, nullptr, &CZonterDlg::OnPortSpin},
+    {Notification::UpDownStep, IDC_PORT_SPIN, nullptr, &CZonterDlg::OnPortSpin},
     {Notification::Clicked, IDC_CONNECT, &CZonterDlg::OnConnectClicked, nullptr},
     {Notification::Clicked, IDC_DISCONNECT, &CZonterDlg::OnDisconnectClicked, nullptr},
     {Notification::Clicked, IDC_READ_ONCE, &CZonterDlg::OnReadOnceClicked, nullptr},
     {Notification::Clicked, IDC_SIMULATE, &CZonterDlg::OnSimulateClicked, nullptr},
     {Notification::Clicked, IDC_READ_AUTO, &CZonterDlg::OnReadAutoClicked, nullptr},
     {Notification::Clicked, IDC_COUNTER_BTN, &CZonterDlg::OnCounterClicked, nullptr},
-    {Notification::Draw, IDC_GEAR, &CZonterDlg::OnGearDraw, nullptr},
-    {Notification::Draw, IDC_MAXP, &CZonterDlg::OnMaxPDraw, nullptr},
+    {Notification::SliderChanged, IDC_GEAR, &CZonterDlg::OnGearDraw, nullptr},
+    {Notification::SliderChanged, IDC_MAXP, &CZonterDlg::OnMaxPDraw, nullptr},
     {Notification::Clicked, IDC_ZERO_START, &CZonterDlg::OnZeroStartClicked, nullptr},
     {Notification::Clicked, IDC_CRUISE, &CZonterDlg::OnCruiseClicked, nullptr},
     {Notification::Clicked, IDC_SOFT_START, &CZonterDlg::OnSoftStartClicked, nullptr},
-    {Notification::DeltaPos, IDC_EBS_SPIN, nullptr, &CZonterDlg::OnEbsSpin},
-    {Notification::Draw, IDC_THROTTLE, &CZonterDlg::OnThrottleDraw, nullptr},
-    {Notification::Draw, IDC_MAXV, &CZonterDlg::OnMaxVDraw, nullptr},
+    {Notification::UpDownStep, IDC_EBS_SPIN, nullptr, &CZonterDlg::OnEbsSpin},
+    {Notification::SliderChanged, IDC_THROTTLE, &CZonterDlg::OnThrottleDraw, nullptr},
+    {Notification::SliderChanged, IDC_MAXV, &CZonterDlg::OnMaxVDraw, nullptr},
     {Notification::Clicked, IDC_CAPTURE, &CZonterDlg::OnCaptureClicked, nullptr},
 };
 

@@ -186,7 +186,7 @@ void DialogBase::Notify(Notification n, int id, int delta) {
 void DialogBase::WindowNotify(Notification n, int id, int delta) {
     if (exchangeDepth_ > 0) {
         // A slider drawn meanwhile is drawn again once the exchange is over.
-        if (n == Notification::Draw) drawAfterExchange_.insert(id);
+        if (n == Notification::SliderChanged) drawAfterExchange_.insert(id);
         return;
     }
     Notify(n, id, delta);
@@ -230,7 +230,7 @@ void DialogBase::ScheduleDraw(int id) {
     if (!initialised_ || !drawPending_.insert(id).second) return;
     window_->Post([this, id] {
         drawPending_.erase(id);
-        if (window_->Visible()) WindowNotify(Notification::Draw, id, 0);
+        if (window_->Visible()) WindowNotify(Notification::SliderChanged, id, 0);
     });
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/Font.h"
@@ -23,9 +23,9 @@ namespace platform::ui {
 
 // Notifications a control sends to its dialog (the message map's keys).
 enum class Notification {
-    Clicked,   // BN_CLICKED: push button or check box
-    Draw,      // NM_CUSTOMDRAW: slider drawn (first showing, every move)
-    DeltaPos,  // UDN_DELTAPOS: up-down pressed; delta < 0 up, > 0 down
+    Clicked,        // a push button or check box was clicked
+    SliderChanged,  // a slider was shown or its position changed
+    UpDownStep,     // an up-down arrow was pressed; delta < 0 up, > 0 down
 };
 
 // The dialog base, the stand-in for CDialogEx, over whatever window system
@@ -142,7 +142,7 @@ private:
 
     const DialogTemplate& tmpl_;
     std::map<std::pair<int, int>, Handler> handlers_;  // (notification, id)
-    std::set<int> drawPending_;                        // sliders with a queued Draw
+    std::set<int> drawPending_;                        // sliders with a queued SliderChanged
     std::set<int> drawAfterExchange_;                  // Draws that met a running exchange
     int exchangeDepth_ = 0;
     bool initialised_ = false;

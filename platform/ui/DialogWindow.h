@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Views.h"
 
@@ -54,7 +54,7 @@ public:
     virtual void SetCheck(int id, int state) = 0;
     virtual void SetSliderRange(int id, int low, int high) = 0;
     virtual int SliderPos(int id) const = 0;
-    // A move that changes the position schedules the slider's Draw.
+    // A move that changes the position schedules the slider's SliderChanged.
     virtual void SetSliderPos(int id, int pos) = 0;
     // The selected entry, -1 for none.
     virtual int Selection(int id) const = 0;

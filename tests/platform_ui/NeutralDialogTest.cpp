@@ -382,8 +382,8 @@ TEST_F(NeutralDialog, SlidersAreDrawnAfterTheFirstShowingAndAfterTheExchange) {
     PanelDialog panel;
     FakeWindow& fake = Fake(panel);
     std::vector<std::string> log;
-    panel.Map(Notification::Draw, IDC_LEVEL, [&](int) { log.push_back("level"); });
-    panel.Map(Notification::Draw, IDC_POWER, [&](int) { log.push_back("power"); });
+    panel.Map(Notification::SliderChanged, IDC_LEVEL, [&](int) { log.push_back("level"); });
+    panel.Map(Notification::SliderChanged, IDC_POWER, [&](int) { log.push_back("power"); });
     panel.Map(Notification::Clicked, IDC_FLAG, [&](int) { log.push_back("flag"); });
 
     // Nothing is drawn before the first showing, which draws each slider once.
@@ -464,15 +464,15 @@ TEST_F(NeutralDialog, DefaultEndingsAndMappedHandlers) {
     int okClicks = 0;
     int lastDelta = 0;
     mapped.Map(Notification::Clicked, IDOK, [&](int) { ++okClicks; });
-    mapped.Map(Notification::DeltaPos, IDC_VALUE_SPIN, [&](int delta) { lastDelta = delta; });
+    mapped.Map(Notification::UpDownStep, IDC_VALUE_SPIN, [&](int delta) { lastDelta = delta; });
     mapped.ShowModeless();
     Fake(mapped).UserClicks(IDOK);
     EXPECT_EQ(okClicks, 1);
     EXPECT_EQ(mapped.okCount, 0);
     EXPECT_TRUE(mapped.IsVisible());
-    mapped.Notify(Notification::DeltaPos, IDC_VALUE_SPIN, -3);
+    mapped.Notify(Notification::UpDownStep, IDC_VALUE_SPIN, -3);
     EXPECT_EQ(lastDelta, -3);
-    mapped.Notify(Notification::DeltaPos, IDC_PORT_SPIN, 5);  // nothing mapped: ignored
+    mapped.Notify(Notification::UpDownStep, IDC_PORT_SPIN, 5);  // nothing mapped: ignored
     EXPECT_EQ(lastDelta, -3);
 }
 

@@ -22,7 +22,7 @@ long Count(const std::vector<std::string>& log, const std::string& entry) {
 // The level handler shows its value and drags the power slider along, as a
 // setting handler does: pull, work, push.
 void MapLevelAndPower(PanelDialog& panel) {
-    panel.Map(Notification::Draw, IDC_LEVEL, [&panel](int) {
+    panel.Map(Notification::SliderChanged, IDC_LEVEL, [&panel](int) {
         panel.log.push_back("level:begin");
         panel.UpdateData(true);
         panel.levelText = std::to_string(panel.level);
@@ -30,7 +30,7 @@ void MapLevelAndPower(PanelDialog& panel) {
         panel.UpdateData(false);
         panel.log.push_back("level:end");
     });
-    panel.Map(Notification::Draw, IDC_POWER, [&panel](int) {
+    panel.Map(Notification::SliderChanged, IDC_POWER, [&panel](int) {
         panel.UpdateData(true);
         panel.log.push_back("power:" + std::to_string(panel.power));
     });

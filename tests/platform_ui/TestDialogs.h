@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
 
 namespace testing_ui {

@@ -15,7 +15,7 @@ namespace {
 TEST(UpDown, ArrowsReportTheSignOfTheChange) {
     PanelDialog panel;
     std::vector<int> deltas;
-    panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
+    panel.Map(Notification::UpDownStep, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
     panel.ShowModeless();
 
     auto* up = WindowOf(panel).findChild<QToolButton*>(QStringLiteral("IDC_PORT_SPIN_UP"));
@@ -35,7 +35,7 @@ TEST(UpDown, ArrowsReportTheSignOfTheChange) {
 TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused) {
     PanelDialog panel;
     std::vector<int> deltas;
-    panel.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
+    panel.Map(Notification::UpDownStep, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
     panel.ShowModeless();
     QWidget* spin = Widget(panel, IDC_PORT_SPIN);
     spin->setFocus(Qt::TabFocusReason);

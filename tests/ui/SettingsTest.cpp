@@ -308,9 +308,9 @@ TEST_F(Settings, PortArrowsStayWithin1To10AndStepTypedValues) {
 
     // A change of 0 leaves the number alone.
     SetText(IDC_PORT, QStringLiteral("4"));
-    dlg->Notify(Notification::DeltaPos, IDC_PORT_SPIN, 0);
+    dlg->Notify(Notification::UpDownStep, IDC_PORT_SPIN, 0);
     EXPECT_EQ(Text(IDC_PORT), QStringLiteral("4"));
-    dlg->Notify(Notification::DeltaPos, IDC_PORT_SPIN, -1);
+    dlg->Notify(Notification::UpDownStep, IDC_PORT_SPIN, -1);
     EXPECT_EQ(Text(IDC_PORT), QStringLiteral("5"));
 }
 
@@ -324,7 +324,7 @@ TEST_F(Settings, EbsArrowsStayWithin0To2AndPatchOnEveryPress) {
     EXPECT_EQ(Text(IDC_EBS), QStringLiteral("2"));
 
     for (const char* expected : {"1", "0", "0"}) {
-        dlg->Notify(Notification::DeltaPos, IDC_EBS_SPIN, +1);
+        dlg->Notify(Notification::UpDownStep, IDC_EBS_SPIN, +1);
         EXPECT_EQ(Text(IDC_EBS), QString::fromLatin1(expected));
     }
     EXPECT_EQ(OutFrame()[9], 0);

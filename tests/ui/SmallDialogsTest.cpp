@@ -171,7 +171,7 @@ TEST_F(SmallDialogs, TypedRatesSnapOntoTheLadderWithTheFirstPress) {
         };
         for (const auto& c : cases) {
             TypeSpeed(d, QString::fromLatin1(c.typed));
-            d.Notify(Notification::DeltaPos, IDC_SPEED_SPIN, c.delta);
+            d.Notify(Notification::UpDownStep, IDC_SPEED_SPIN, c.delta);
             EXPECT_EQ(SpeedText(d), QString::fromLatin1(c.shown)) << c.typed << " " << c.delta;
         }
         Press(d, IDCANCEL);

@@ -281,7 +281,7 @@ TEST(Win32Dialogs, AClickNotifiesAfterTheTickChanged) {
 TEST(Win32Dialogs, UpDownReportsOnlyTheSignAndNeverRunsOut) {
     PanelDialog dialog;
     std::vector<int> deltas;
-    dialog.Map(Notification::DeltaPos, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
+    dialog.Map(Notification::UpDownStep, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
     Show(dialog);
     const HWND spin = Item(dialog, IDC_PORT_SPIN);
     SetFocus(spin);
@@ -298,7 +298,7 @@ TEST(Win32Dialogs, UpDownReportsOnlyTheSignAndNeverRunsOut) {
 TEST(Win32Dialogs, SliderIsDrawnAtShowingAndAfterAnyMove) {
     PanelDialog dialog;
     int draws = 0;
-    dialog.Map(Notification::Draw, IDC_LEVEL, [&](int) { ++draws; });
+    dialog.Map(Notification::SliderChanged, IDC_LEVEL, [&](int) { ++draws; });
     Show(dialog);
     ASSERT_TRUE(PumpUntil([&] { return draws >= 1; }));
     const int shown = draws;

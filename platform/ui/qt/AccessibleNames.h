@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 
 namespace platform::ui::qt {
 

@@ -189,7 +189,7 @@ QWidget* QtDialogWindow::CreateControl(const platform::ControlTemplate& c) {
             auto* upDown =
                 new UpDownControl(QString::fromUtf8(c.name ? c.name : ""), c.style & platform::kArrowKeys, this);
             connect(upDown, &UpDownControl::deltaPos, this,
-                    [this, id](int delta) { owner_.WindowNotify(Notification::DeltaPos, id, delta); });
+                    [this, id](int delta) { owner_.WindowNotify(Notification::UpDownStep, id, delta); });
             upDown->setGeometry(rect);
             return upDown;
         }

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/qt/DialogUnits.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/win32/Win32Text.h"
 
 namespace platform::ui::win32 {

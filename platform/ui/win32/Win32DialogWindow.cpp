@@ -374,7 +374,7 @@ bool Win32DialogWindow::HandleNotify(NMHDR& header, LRESULT& result) {
     }
     if (header.code == UDN_DELTAPOS && c->kind == ControlKind::UpDown) {
         const int delta = reinterpret_cast<const NMUPDOWN&>(header).iDelta;
-        if (delta != 0) owner_.WindowNotify(Notification::DeltaPos, id, delta < 0 ? -1 : 1);
+        if (delta != 0) owner_.WindowNotify(Notification::UpDownStep, id, delta < 0 ? -1 : 1);
         result = TRUE;  // the up-down keeps its position
         return true;
     }

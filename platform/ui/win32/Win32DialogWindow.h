@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DialogTemplate.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
 #include "platform/ui/DialogWindow.h"
 
@@ -113,7 +113,7 @@ public:
 
 private:
     // What a slider showed when last looked at: a change of any of them
-    // schedules the slider's Draw.
+    // schedules the slider's SliderChanged.
     struct SliderState {
         int low = 0;
         int high = 100;
