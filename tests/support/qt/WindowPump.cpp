@@ -1,0 +1,35 @@
+#include "tests/support/WindowPump.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <memory>
+
+#include "platform/ui/qt/QtDialogWindow.h"
+
+namespace testing_support {
+
+void StartWindowSystem(int& argc, char** argv) {
+    // Listing the tests at build time runs without a display as well.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static std::unique_ptr<QApplication> app;
+    app = std::make_unique<QApplication>(argc, argv);
+    platform::ui::qt::QtWindowSystem::Install();
+}
+
+bool PumpUntil(const std::function<bool()>& condition, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired()) return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::yieldCurrentThread();
+    }
+    return true;
+}
+
+void PumpQueued() {
+    for (int round = 0; round < 20; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace testing_support
