@@ -3,6 +3,8 @@
 #include <chrono>
 #include <initializer_list>
 
+#include "platform/NativeHandle.h"
+
 namespace platform {
 
 // Manual-reset event, the stand-in for an unnamed CreateEvent(manual reset).
@@ -23,7 +25,7 @@ public:
     Event& operator=(const Event&) = delete;
 
     // False when the system could not make the event.
-    [[nodiscard]] bool Valid() const { return fd_ >= 0; }
+    [[nodiscard]] bool Valid() const { return handle_ != kNoHandle; }
 
     void Set();
     void Reset();
@@ -33,12 +35,13 @@ public:
     bool Wait(int ms) const;
     [[nodiscard]] bool IsSet() const { return Wait(0); }
 
-    // The native handle: on POSIX systems a file descriptor that polls
-    // readable while the event is set, for waiting beside other handles.
-    int Fd() const { return fd_; }
+    // The native handle, for waiting beside other handles: on POSIX
+    // systems a file descriptor that polls readable while the event is set,
+    // on Windows the event object itself.
+    NativeHandle Handle() const { return handle_; }
 
 private:
-    int fd_;
+    NativeHandle handle_;
 };
 
 // Waits until any of the events is set, at most `ms` milliseconds.

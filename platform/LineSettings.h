@@ -25,4 +25,18 @@ struct LineSettings {
 // Returns false (and leaves `out` unchanged) for text it cannot read.
 [[nodiscard]] bool BuildLineSettings(std::string_view mode, LineSettings& out);
 
+// Fastest rate a port is asked for; common UARTs and USB adapters end here.
+inline constexpr std::int64_t kMaxRate = 4'000'000;
+
+// Whether a port is asked for `rate` at all: above zero, at most kMaxRate.
+[[nodiscard]] inline bool RateAcceptable(std::int64_t rate) { return rate > 0 && rate <= kMaxRate; }
+
+// Whether a driver that was asked for `wanted` bit/s and reports `got` has
+// taken the rate. Drivers round the divisor; a UART tolerates about 2%
+// between the ends.
+[[nodiscard]] inline bool RateTaken(std::int64_t wanted, std::int64_t got) {
+    const std::int64_t diff = got > wanted ? got - wanted : wanted - got;
+    return diff * 50 <= wanted;
+}
+
 }  // namespace platform

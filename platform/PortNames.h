@@ -5,9 +5,12 @@
 
 namespace platform {
 
-// "COM%u" names on Linux.
+// "COM%u" names, resolved by each system its own way.
 //
-// A port number n resolves, in this order, to:
+// On Windows COMn is the system's own name (\\.\COMn): there is no port
+// directory and nothing to register.
+//
+// On Linux a port number n resolves, in this order, to:
 //  1. the link or file named "COMn" in the port directory
 //     ($XDG_RUNTIME_DIR/zonter/ports, else /tmp/zonter-<uid>/ports) --
 //     the controller simulator and the tests register pseudo-terminals

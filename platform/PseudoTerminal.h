@@ -16,8 +16,8 @@ namespace platform {
 // the only ones on it. The master reports a hang-up (and reads fail with
 // EIO) only after a slave opener has closed it again, not before the first
 // open; the reads below wait through such gaps without spinning.
-// The slave's termios can be read on the master (the kernel answers
-// TCGETS2 there with the slave's settings), which SlaveSpeed() uses.
+// The slave's line settings can be read on the master (the kernel answers
+// there with the slave's), which SlaveSpeed() uses.
 class PseudoTerminal {
 public:
     // Opens a new pair; nothing when the system has no pseudo-terminals.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/LineSettings.h"
+#include "platform/NativeHandle.h"
 
 namespace platform {
 
@@ -44,8 +45,8 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     const std::string& device() const { return device_; }
-    // The native handle (a file descriptor on POSIX systems), for tests.
-    int fd() const { return fd_; }
+    // The native handle (NativeHandle.h), for tests.
+    NativeHandle handle() const { return handle_; }
 
     // Reads the port's current settings (its whole state) into `out`.
     [[nodiscard]] bool ReadSettings(LineSettings& out) const;
@@ -99,8 +100,8 @@ public:
     void Drain(const Event* stop);
 
 private:
-    SerialPort(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}
-    int fd_;
+    SerialPort(NativeHandle handle, std::string device) : handle_(handle), device_(std::move(device)) {}
+    NativeHandle handle_;
     std::string device_;
     LineSettings settingsAtOpen_{};
     // How the line has been delivering its bytes, as seen by the last read

@@ -6,13 +6,18 @@
 
 namespace platform {
 
-// Where the serial ports present are looked up; the defaults are the
-// live system, tests point them at a tree of their own.
+// The serial ports present, looked up in the system's tree of devices (a
+// folder of terminal classes, a folder of device nodes, the kernel's
+// command line). The system's implementation knows where the live tree
+// is; tests point the scan at a tree of their own.
 struct SerialScanRoots {
-    std::string ttyClassDir = "/sys/class/tty";
-    std::string devDir = "/dev";
-    std::string cmdlineFile = "/proc/cmdline";
+    std::string ttyClassDir;
+    std::string devDir;
+    std::string cmdlineFile;
 };
+
+// Where the live system keeps that tree.
+[[nodiscard]] SerialScanRoots SystemScanRoots();
 
 // Device paths of the serial ports present, in the order port numbers are
 // given to them: on-board UARTs (ttyS* with a non-zero type), then ttyUSB*,

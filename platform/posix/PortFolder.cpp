@@ -1,4 +1,4 @@
-#include "platform/PortFolder.h"
+#include "platform/posix/PortFolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,10 +1,7 @@
 #include "platform/PseudoTerminal.h"
 
-// termios2 for the slave's speed; see SerialPort.cpp on <termios.h>.
-#include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/posix/Poll.h"
+#include "platform/posix/TerminalSettings.h"
 
 namespace platform {
 
@@ -82,9 +80,9 @@ bool PseudoTerminal::WriteAll(std::span<const std::uint8_t> bytes, int boundMs) 
 }
 
 std::int64_t PseudoTerminal::SlaveSpeed() const {
-    termios2 t{};
-    if (master_ < 0 || ::ioctl(master_, TCGETS2, &t) != 0) return -1;
-    return static_cast<std::int64_t>(t.c_ospeed);
+    LineSettings slave;
+    if (master_ < 0 || !terminal::Read(master_, slave)) return -1;
+    return slave.baud;
 }
 
 void PseudoTerminal::HangUp() {

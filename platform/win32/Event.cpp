@@ -2,19 +2,14 @@
 
 #include <vector>
 
+#include "platform/TimedPause.h"
 #include "platform/win32/Windows.h"
 
 namespace platform {
 
-using win32::HandleToInt;
-using win32::IntToHandle;
-
 namespace {
 
 DWORD WaitMs(int ms) { return ms < 0 ? 0 : static_cast<DWORD>(ms); }
-
-// How much longer than a pause its wait may run should the timer fail.
-constexpr int kPauseSafetyMs = 1000;
 
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, which older headers lack.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
@@ -22,23 +17,23 @@ constexpr DWORD kHighResolutionTimer = 0x00000002;
 }  // namespace
 
 // An unnamed manual-reset event: set stays set for every waiter until Reset.
-Event::Event() : fd_(HandleToInt(::CreateEventW(nullptr, TRUE, FALSE, nullptr))) {}
+Event::Event() : handle_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 Event::~Event() {
-    if (Valid()) ::CloseHandle(IntToHandle(fd_));
+    if (Valid()) ::CloseHandle(handle_);
 }
 
 void Event::Set() {
-    if (Valid()) ::SetEvent(IntToHandle(fd_));
+    if (Valid()) ::SetEvent(handle_);
 }
 
 void Event::Reset() {
-    if (Valid()) ::ResetEvent(IntToHandle(fd_));
+    if (Valid()) ::ResetEvent(handle_);
 }
 
 bool Event::Wait(int ms) const {
     if (!Valid()) return true;
-    return ::WaitForSingleObject(IntToHandle(fd_), WaitMs(ms)) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(handle_, WaitMs(ms)) == WAIT_OBJECT_0;
 }
 
 int WaitAny(std::initializer_list<const Event*> events, int ms) {
@@ -49,7 +44,7 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
     for (const Event* e : events) {
         if (e) {
             if (!e->Valid()) return index;
-            handles.push_back(IntToHandle(e->Fd()));
+            handles.push_back(e->Handle());
             indexOf.push_back(index);
         }
         ++index;
@@ -64,15 +59,7 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
     return -1;
 }
 
-bool PauseUnlessStopped(const Event& stop, int ms) {
-    return PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
-}
-
-bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_point due) {
-    if (!stop.Valid()) return false;
-    const std::chrono::nanoseconds left = due - std::chrono::steady_clock::now();
-    if (left <= std::chrono::nanoseconds::zero()) return !stop.IsSet();
-    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+bool TimedPause(const Event& stop, std::chrono::nanoseconds left, int ms) {
     // A plain wait ends on the system's clock tick (up to 15.6 ms late); a
     // high-resolution waitable timer ends the pause on time. Where the
     // system has no such timer, an ordinary one still beats the tick.
@@ -85,7 +72,7 @@ bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_
         ::CloseHandle(timer);
         return !stop.Wait(ms);
     }
-    const HANDLE handles[2] = {IntToHandle(stop.Fd()), timer};
+    const HANDLE handles[2] = {stop.Handle(), timer};
     // The wait's own bound is only a safety net behind the timer.
     const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, WaitMs(ms + kPauseSafetyMs));
     ::CloseHandle(timer);

@@ -11,8 +11,6 @@ void SetPortDirectory(const std::string&) {}
 
 void SetPortDirectoryOnly(bool) {}
 
-std::string ComName(unsigned n) { return "COM" + std::to_string(n); }
-
 // The \\.\ form reaches COM10 and above as well as COM1..COM9.
 std::optional<std::string> ResolveComPort(unsigned n) {
     if (n == 0) return std::nullopt;

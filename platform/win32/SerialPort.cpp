@@ -12,13 +12,7 @@
 
 namespace platform {
 
-using win32::HandleToInt;
-using win32::IntToHandle;
-
 namespace {
-
-// Fastest rate the port is asked for; common UARTs and USB adapters end here.
-constexpr std::int64_t kMaxRate = 4'000'000;
 
 // Reads that the owner's purge cancels are started again, but never more
 // often than this within one ReadExact: a driver that cancels every read
@@ -51,14 +45,6 @@ bool GetState(HANDLE port, DCB& dcb) {
 }
 
 bool SetState(HANDLE port, DCB dcb) { return ::SetCommState(port, &dcb) != 0; }
-
-bool RateAcceptable(std::int64_t rate) { return rate > 0 && rate <= kMaxRate; }
-
-// Drivers round the divisor; a UART tolerates about 2% between the ends.
-bool RateTaken(std::int64_t wanted, std::int64_t got) {
-    const std::int64_t diff = got > wanted ? got - wanted : wanted - got;
-    return diff * 50 <= wanted;
-}
 
 // Binary mode, no flow control of any kind, no character replaced or
 // dropped, and no error that stops reads until it is cleared. DTR and RTS
@@ -231,23 +217,23 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
         return fail(OpenError::Other);
     }
 
-    std::unique_ptr<SerialPort> opened(new SerialPort(HandleToInt(port), device));
+    std::unique_ptr<SerialPort> opened(new SerialPort(port, device));
     Describe(original, opened->settingsAtOpen_);
     if (failure) *failure = {};
     return opened;
 }
 
-SerialPort::~SerialPort() { ::CloseHandle(IntToHandle(fd_)); }
+SerialPort::~SerialPort() { ::CloseHandle(handle_); }
 
 bool SerialPort::ReadSettings(LineSettings& out) const {
     PortState state;
-    if (!ReadState(IntToHandle(fd_), state)) return false;
+    if (!ReadState(handle_, state)) return false;
     Describe(state, out);
     return true;
 }
 
 bool SerialPort::ApplySettings(const LineSettings& s) {
-    const HANDLE port = IntToHandle(fd_);
+    const HANDLE port = handle_;
     DCB before;
     if (!GetState(port, before)) return false;
 
@@ -286,19 +272,17 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
 
 std::int64_t SerialPort::CurrentSpeed() const {
     DCB d;
-    if (!GetState(IntToHandle(fd_), d)) return 0;
+    if (!GetState(handle_, d)) return 0;
     return static_cast<std::int64_t>(d.BaudRate);
 }
 
-void SerialPort::Purge() {
-    ::PurgeComm(IntToHandle(fd_), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
-}
+void SerialPort::Purge() { ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR); }
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
     const Deadline deadline(boundMs);
-    const HANDLE port = IntToHandle(fd_);
+    const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
     if (!done) return WaitOutDeadLine(deadline, stop);
 
@@ -306,7 +290,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     // on every other wait.
     HANDLE waits[2];
     DWORD count = 0;
-    if (stop) waits[count++] = IntToHandle(stop->Fd());
+    if (stop) waits[count++] = stop->Handle();
     const DWORD doneIndex = count;
     waits[count++] = done;
 
@@ -351,14 +335,14 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {
     if (stop && !stop->Valid()) return false;
-    const HANDLE port = IntToHandle(fd_);
+    const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
     if (!done) return false;
     const DWORD stallMs = WriteStallMs(CurrentSpeed());
 
     HANDLE waits[2];
     DWORD count = 0;
-    if (stop) waits[count++] = IntToHandle(stop->Fd());
+    if (stop) waits[count++] = stop->Handle();
     const DWORD doneIndex = count;
     waits[count++] = done;
 
@@ -390,7 +374,7 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
     DWORD errors = 0;
     COMSTAT status{};
-    const std::size_t queued = ::ClearCommError(IntToHandle(fd_), &errors, &status) ? status.cbInQue : 0;
+    const std::size_t queued = ::ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
     if (queued >= count) return 0;
     const int wait = std::min(LineTimeMs(count - queued, CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
@@ -402,7 +386,7 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
 std::chrono::microseconds SerialPort::QueuedOutputTime() const {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!::ClearCommError(IntToHandle(fd_), &errors, &status) || status.cbOutQue == 0) {
+    if (!::ClearCommError(handle_, &errors, &status) || status.cbOutQue == 0) {
         return std::chrono::microseconds::zero();
     }
     return std::chrono::microseconds(LineTimeUs(status.cbOutQue, CurrentSpeed()));
@@ -412,7 +396,7 @@ void SerialPort::Drain(const Event* stop) {
     // FlushFileBuffers cannot be woken by a stop, so first wait out the
     // line time of what is still queued; the flush then has little or
     // nothing left.
-    const HANDLE port = IntToHandle(fd_);
+    const HANDLE port = handle_;
     DWORD errors = 0;
     COMSTAT status{};
     if (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0) {

@@ -1,28 +1,41 @@
 #pragma once
 
-// The one place the Windows backends take the system's headers from, with
-// the trimmed set and without the min/max macros.
+// The one place the Windows backends (platform/win32 and the dialog backend
+// in platform/ui/win32) take the system's headers from: the trimmed set,
+// without the min/max macros, and with the wide (UTF-16) functions as the
+// default ones.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
 #include <windows.h>
+// Names of DialogBase and DialogWindow members; the W functions stay.
+#undef MessageBox
+#undef GetDlgItemText
+#undef SetDlgItemText
 
 #include <string>
 #include <string_view>
+#include <type_traits>
+
+#include "platform/NativeHandle.h"
 
 namespace platform::win32 {
 
-// Our text is UTF-8; the system's wide functions take UTF-16.
+static_assert(std::is_same_v<NativeHandle, HANDLE>, "the shared headers keep a HANDLE as it is");
+
+// Our text is UTF-8; the system's wide functions take UTF-16. Text that
+// cannot be converted (or is longer than the system's functions take)
+// comes back empty.
 std::wstring Wide(std::string_view utf8);
 std::string Utf8(std::wstring_view wide);
-
-// The shared headers keep a native handle in an int, as POSIX keeps a
-// descriptor. Kernel handles fit 32 bits (Windows keeps them so for 32-bit
-// peers), and a failed creation is stored as -1, so "valid" reads the same.
-inline int HandleToInt(HANDLE h) { return h ? static_cast<int>(HandleToLong(h)) : -1; }
-inline HANDLE IntToHandle(int value) { return value < 0 ? nullptr : LongToHandle(value); }
 
 }  // namespace platform::win32

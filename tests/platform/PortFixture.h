@@ -41,7 +41,7 @@ protected:
     // Bytes waiting in the port's input queue.
     int Pending() const {
         int n = -1;
-        ioctl(port_->fd(), FIONREAD, &n);
+        ioctl(port_->handle(), FIONREAD, &n);
         return n;
     }
 

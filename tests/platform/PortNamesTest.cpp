@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/PortFolder.h"
 #include "platform/PortNames.h"
 #include "platform/SerialPortScan.h"
+#include "platform/posix/PortFolder.h"
 #include "tests/platform/TestSupport.h"
 
 namespace zonter_test {

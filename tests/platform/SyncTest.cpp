@@ -29,7 +29,7 @@ TEST(EventTest, ManualResetStaysSetUntilReset) {
 
 TEST(EventTest, FdIsReadableExactlyWhileSet) {
     Event e;
-    pollfd p{e.Fd(), POLLIN, 0};
+    pollfd p{e.Handle(), POLLIN, 0};
     EXPECT_EQ(poll(&p, 1, 0), 0);
     e.Set();
     EXPECT_EQ(poll(&p, 1, 0), 1);

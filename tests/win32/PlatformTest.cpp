@@ -47,9 +47,9 @@ TEST(Win32EventTest, ManualResetStaysSetForEveryWaiterUntilReset) {
     e.Reset();
     EXPECT_FALSE(e.IsSet());
     // The native handle is a real event object.
-    EXPECT_EQ(::WaitForSingleObject(LongToHandle(e.Fd()), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(::WaitForSingleObject(e.Handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     e.Set();
-    EXPECT_EQ(::WaitForSingleObject(LongToHandle(e.Fd()), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(::WaitForSingleObject(e.Handle(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(Win32EventTest, WaitEndsAfterItsBoundOrAtOnceWhenSet) {

@@ -181,7 +181,7 @@ private:
     }
 
     void WaitForInput(int ms) {
-        pollfd p[2] = {{pty_->masterFd(), POLLIN, 0}, {quit_.Fd(), POLLIN, 0}};
+        pollfd p[2] = {{pty_->masterFd(), POLLIN, 0}, {quit_.Handle(), POLLIN, 0}};
         if (::poll(p, 2, ms) > 0 && (p[0].revents & POLLIN)) ReadDisplay();
         // A reader that closed the port leaves POLLHUP standing: the wait
         // above then returns at once, so wait out the rest on the quit fd.
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     platform::Event quit;
-    g_quitFd = quit.Fd();
+    g_quitFd = quit.Handle();
     struct sigaction action {};
     action.sa_handler = OnQuit;
     sigemptyset(&action.sa_mask);

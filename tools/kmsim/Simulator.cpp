@@ -176,7 +176,7 @@ int Simulator::Run() {
         ShowStatus(now, false);
 
         const bool watchPort = pty_ && !portClosed_;
-        pollfd fds[2] = {{quit_.Fd(), POLLIN, 0}, {watchPort ? pty_->masterFd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{quit_.Handle(), POLLIN, 0}, {watchPort ? pty_->masterFd() : -1, POLLIN, 0}};
         const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) continue;

@@ -29,7 +29,7 @@ extern "C" void OnQuitSignal(int) {
 }
 
 void CatchQuitSignals(const platform::Event& quit) {
-    g_quitFd = quit.Fd();
+    g_quitFd = quit.Handle();
     struct sigaction action {};
     action.sa_handler = OnQuitSignal;
     sigemptyset(&action.sa_mask);

@@ -13,24 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogWindow.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#include <windows.h>
-// Names of DialogBase and DialogWindow members; the W functions stay.
-#undef MessageBox
-#undef GetDlgItemText
-#undef SetDlgItemText
+#include "platform/win32/Windows.h"
 
 namespace platform::ui::win32 {
 

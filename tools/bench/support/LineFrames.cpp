@@ -34,7 +34,7 @@ std::size_t WriteAllTo(int fd, std::span<const std::uint8_t> bytes, const platfo
         }
         if (k < 0 && errno == EINTR) continue;
         if (k < 0 && errno != EAGAIN) break;
-        pollfd p[2] = {{fd, POLLOUT, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
+        pollfd p[2] = {{fd, POLLOUT, 0}, {stop ? stop->Handle() : -1, POLLIN, 0}};
         if (::poll(p, 2, 1000) < 0 && errno != EINTR) break;
         if (p[1].revents & POLLIN) break;
         // The tool has closed the port: nobody will make room.

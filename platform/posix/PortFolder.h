@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-// The file-system side of the port directory (PortNames.h), implemented
-// for each system: PortNames.cpp decides what is looked up in which
-// order, these functions touch the folder.
+// The file-system side of the port directory (PortNames.h): the POSIX
+// PortNames.cpp decides what is looked up in which order, these functions
+// touch the folder.
 namespace platform::portdir {
 
 // The port directory when none is set: in the user's runtime folder, or

@@ -8,30 +8,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/TimedPause.h"
 #include "platform/posix/Poll.h"
 
 namespace platform {
 
-namespace {
-
-// How much longer than a pause its poll may run should the timer fail.
-constexpr int kPauseSafetyMs = 1000;
-
-}  // namespace
-
 // The eventfd counter is non-zero exactly while the event is set; waits
 // only poll it, so any number of waiters see the same state.
-Event::Event() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+Event::Event() : handle_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 Event::~Event() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(handle_);
 }
 
 void Event::Set() {
     if (!Valid()) return;
     const std::uint64_t one = 1;
     // EAGAIN would mean the counter is saturated: the event is set anyway.
-    while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+    while (::write(handle_, &one, sizeof one) < 0 && errno == EINTR) {
     }
 }
 
@@ -39,13 +33,13 @@ void Event::Reset() {
     if (!Valid()) return;
     std::uint64_t value = 0;
     // One read takes the whole counter back to zero; EAGAIN: already clear.
-    while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
+    while (::read(handle_, &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
 
 bool Event::Wait(int ms) const {
     if (!Valid()) return true;
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{handle_, POLLIN, 0};
     return PollUntil(&p, 1, Deadline(ms)) > 0 && (p.revents & POLLIN) != 0;
 }
 
@@ -55,7 +49,7 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
     int index = 0;
     for (const Event* e : events) {
         if (e && !e->Valid()) return index;
-        fds.push_back(pollfd{e ? e->Fd() : -1, POLLIN, 0});
+        fds.push_back(pollfd{e ? e->Handle() : -1, POLLIN, 0});
         ++index;
     }
     if (PollUntil(fds.data(), fds.size(), Deadline(ms)) <= 0) return -1;
@@ -65,15 +59,7 @@ int WaitAny(std::initializer_list<const Event*> events, int ms) {
     return -1;
 }
 
-bool PauseUnlessStopped(const Event& stop, int ms) {
-    return PauseUntilUnlessStopped(stop, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
-}
-
-bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_point due) {
-    if (!stop.Valid()) return false;
-    const std::chrono::nanoseconds left = due - std::chrono::steady_clock::now();
-    if (left <= std::chrono::nanoseconds::zero()) return !stop.IsSet();
-    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+bool TimedPause(const Event& stop, std::chrono::nanoseconds left, int ms) {
     // poll()'s time-out is whole milliseconds with a slack that grows with
     // the thread's nice value (a paced worker's pause came out about 1 ms
     // long); a timer on the monotonic clock ends the pause on time.
@@ -86,7 +72,7 @@ bool PauseUntilUnlessStopped(const Event& stop, std::chrono::steady_clock::time_
         ::close(timer);
         return !stop.Wait(ms);
     }
-    pollfd fds[2] = {{stop.Fd(), POLLIN, 0}, {timer, POLLIN, 0}};
+    pollfd fds[2] = {{stop.Handle(), POLLIN, 0}, {timer, POLLIN, 0}};
     // The poll's own bound is only a safety net behind the timer.
     const int r = PollUntil(fds, 2, Deadline(ms + kPauseSafetyMs));
     ::close(timer);

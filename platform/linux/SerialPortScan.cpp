@@ -83,6 +83,8 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
+SerialScanRoots SystemScanRoots() { return {"/sys/class/tty", "/dev", "/proc/cmdline"}; }
+
 std::vector<std::string> ListSerialPorts(const SerialScanRoots& roots) {
     const std::set<std::string> consoles = ConsoleNames(roots);
     std::vector<Candidate> found;
