@@ -1,6 +1,5 @@
 #include "link/Connection.h"
 
-#include <cstdio>
 #include <filesystem>
 
 #include "link/LinkState.h"
@@ -9,17 +8,10 @@
 #include "platform/PortNames.h"
 #include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
-#include "res/Strings.h"
 
 namespace linkcore {
 
 namespace {
-
-std::string Format(const char* format, unsigned n) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, n);
-    return text;
-}
 
 // The device a port-directory link stands for, to show the user.
 std::string DeviceBehind(const std::string& path) {
@@ -56,7 +48,6 @@ ConnectOutcome Connect(LinkState& s, int portNumber, int decoder) {
 
     if (!opened) {
         s.portOpen.store(false);
-        outcome.stateText = Format(res::kNoAccessFormat, number);
         return outcome;
     }
 
@@ -69,7 +60,6 @@ ConnectOutcome Connect(LinkState& s, int portNumber, int decoder) {
     SetLineSpeed(s, protocol.connect.mode, static_cast<int>(protocol.connect.speed));
     s.portOpen.store(true);
     outcome.opened = true;
-    outcome.stateText = res::kConnected;
     return outcome;
 }
 

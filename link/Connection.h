@@ -8,11 +8,10 @@ namespace linkcore {
 
 struct LinkState;
 
-// What Connect did, for the dialog to show.
+// What Connect did; the dialog puts it into words.
 struct ConnectOutcome {
     bool opened = false;
-    std::string stateText;  // "Соединение установ." or "Нет доступа к COM%u"
-    std::string device;     // the device COMn resolved to; empty when none
+    std::string device;  // the device COMn resolved to; empty when none
     platform::OpenError error = platform::OpenError::None;
     int systemError = 0;       // the system's error number of a failed open; 0 when none
     std::string systemReason;  // the system's own text for systemError; empty when none

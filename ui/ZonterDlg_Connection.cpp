@@ -4,6 +4,7 @@
 #include "platform/PortDescription.h"
 #include "platform/PortNames.h"
 #include "res/Resource.h"
+#include "ui/ConnectTexts.h"
 #include "ui/ZonterDlg.h"
 
 namespace {
@@ -55,7 +56,7 @@ std::string ConnectHint(const linkcore::ConnectOutcome& outcome, int portNumber)
 void CZonterDlg::OnConnectClicked() {
     UpdateData(true);
     const linkcore::ConnectOutcome outcome = linkcore::Connect(m_portNumber, m_decoder);
-    m_stateText = outcome.stateText;
+    m_stateText = ui::ConnectStateText(outcome, static_cast<unsigned>(m_portNumber));
     SetToolTip(IDC_STATE, ConnectHint(outcome, m_portNumber));
     if (outcome.opened) {
         m_readOnceButton.EnableWindow(true);

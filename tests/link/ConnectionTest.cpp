@@ -11,6 +11,7 @@
 #include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "tests/support/LinkHarness.h"
+#include "ui/ConnectTexts.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void PresetLine(const std::string& device, const char* mode) {
 TEST_F(Connection, AMissingPortSaysNoAccessWithItsNumber) {
     const auto outcome = linkcore::Connect(link, 3, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
-    EXPECT_EQ(outcome.stateText, "Нет доступа к COM3");
+    EXPECT_EQ(ui::ConnectStateText(outcome, 3), "Нет доступа к COM3");
     // Nothing was opened, so the system gave no reason.
     EXPECT_EQ(outcome.error, platform::OpenError::NotFound);
     EXPECT_EQ(outcome.systemError, 0);
@@ -44,7 +45,7 @@ TEST_F(Connection, SpeedAtConnectFollowsTheDecoder) {
         SCOPED_TRACE(decoder);
         const auto outcome = linkcore::Connect(link, 1, decoder);
         ASSERT_TRUE(outcome.opened);
-        EXPECT_EQ(outcome.stateText, "Соединение установ.");
+        EXPECT_EQ(ui::ConnectStateText(outcome, 1), "Соединение установ.");
         EXPECT_EQ(outcome.device, peer->slavePath());
         const int expected = decoder == 2 ? 9600 : 1200;
         EXPECT_EQ(link.lineSpeed, expected);
@@ -84,7 +85,7 @@ TEST_F(Connection, APortHeldByAnotherProgramCannotBeOpened) {
     ASSERT_TRUE(other);
     const auto outcome = linkcore::Connect(link, 1, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
-    EXPECT_EQ(outcome.stateText, "Нет доступа к COM1");
+    EXPECT_EQ(ui::ConnectStateText(outcome, 1), "Нет доступа к COM1");
     EXPECT_EQ(outcome.error, platform::OpenError::Busy);
     EXPECT_EQ(outcome.systemError, geteuid() == 0 ? EWOULDBLOCK : EBUSY);
     EXPECT_EQ(outcome.systemReason, platform::SystemErrorText(outcome.systemError));
@@ -95,7 +96,7 @@ TEST_F(Connection, ALinkToADeviceThatHasGoneGivesTheSystemsReason) {
     ASSERT_TRUE(platform::RegisterPort(2, dir() + "/gone"));
     const auto outcome = linkcore::Connect(link, 2, protocols::kHaltenRs);
     EXPECT_FALSE(outcome.opened);
-    EXPECT_EQ(outcome.stateText, "Нет доступа к COM2");
+    EXPECT_EQ(ui::ConnectStateText(outcome, 2), "Нет доступа к COM2");
     EXPECT_EQ(outcome.error, platform::OpenError::NotFound);
     EXPECT_EQ(outcome.systemError, ENOENT);
     EXPECT_EQ(outcome.systemReason, "No such file or directory");

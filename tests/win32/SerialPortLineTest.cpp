@@ -19,6 +19,7 @@
 #include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "tests/win32/LinePeer.h"
+#include "ui/ConnectTexts.h"
 
 namespace zonter_test {
 namespace {
@@ -361,7 +362,7 @@ TEST(SerialLinkTest, ConnectToAnAbsentPortSaysWhy) {
     ASSERT_TRUE(linkcore::CreateSyncObjects(s, nullptr));
     const linkcore::ConnectOutcome outcome = linkcore::Connect(s, 233, 0);
     EXPECT_FALSE(outcome.opened);
-    EXPECT_EQ(outcome.stateText, "Нет доступа к COM233");
+    EXPECT_EQ(ui::ConnectStateText(outcome, 233), "Нет доступа к COM233");
     EXPECT_EQ(outcome.error, OpenError::NotFound);
     EXPECT_NE(outcome.systemError, 0);
     EXPECT_EQ(outcome.systemReason, platform::SystemErrorText(outcome.systemError));
