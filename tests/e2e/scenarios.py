@@ -38,6 +38,7 @@ What a driver cannot do on its system is listed in NOT_ON, with the reason.
 Exit status of a runner: 0 passed, 1 failed, 77 skipped.
 """
 
+import json
 import os
 import shutil
 import subprocess
@@ -925,7 +926,7 @@ def scenario_bench(run):
     result.update({"frames-sent": sent, "frames-counted": counted, "frames-lost": sent - counted,
                    "seconds": round(wall, 1), "display-frames": summary.get("display-frames"),
                    "checksum-errors": summary.get("checksum-errors"), "load-average": os.getloadavg()[0]})
-    print("BENCH " + " ".join(f"{k}={v}" for k, v in result.items()), flush=True)
+    print("BENCH " + json.dumps(result), flush=True)
     note(f"{sent} frames sent, {counted} counted, {sent - counted} lost; {run.program} CPU {cpu:.2f} s in "
          f"{wall:.1f} s = {cpu / wall * 100:.2f} % of a core")
     check(counts == sorted(counts), f"the counter went back: {counts}")
