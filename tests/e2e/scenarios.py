@@ -796,7 +796,6 @@ def scenario_line_speed(run):
     about = main.find_window(ABOUT_TITLE, "IDC_ABOUT_TEXT", 15)
     text = about.text("IDC_ABOUT_TEXT")
     check(text.startswith("Zonter 2.0"), f"the About box says {text!r}")
-    run.screenshot(os.path.join(run.work_dir, "screenshot-about.png"), about)
     about.press_and_go("IDOK")
     about.wait_gone()
     check(main.enabled("IDC_CONNECT"), "the main window stayed disabled after the About box")
