@@ -386,7 +386,7 @@ def finish_display_run(run, sim):
     return summary
 
 
-def check_measured_values(shown, raw, vt, p):
+def check_measured_values(shown, vt, p):
     check(shown["IDC_VT"].strip() == str(vt) and shown["IDC_P"].strip() == str(p),
           f"V/T {shown['IDC_VT']!r} and P {shown['IDC_P']!r}, the frame says {vt} and {p}")
     note(f"raw {shown['IDC_RAW_IN'].strip()} -> V/T {vt}, P {p}")
@@ -508,7 +508,7 @@ def scenario_halten(run):
 
     shown = read_consistent(w, ["IDC_DECODED", "IDC_VT", "IDC_P"], 20, moving)
     plain = check_raw_frame(sim, shown["IDC_RAW_IN"], shown["IDC_DECODED"])
-    check_measured_values(shown, shown["IDC_RAW_IN"], plain[7] * 256 + plain[8], plain[10])
+    check_measured_values(shown, plain[7] * 256 + plain[8], plain[10])
 
     frames = wait_display_frames(sim, {"gear": "7"}, 15, "display frames asking for gear 7")
     check_out_frame_reaches_controller(w, sim, 15, [0x01, 0x03])
@@ -552,7 +552,7 @@ def scenario_kugoo(run):
     previous = hex_bytes(shown["IDC_DECODED"])
     check(previous in sent and sent.index(previous) < len(sent) - 1 - sent[::-1].index(raw),
           f"the second line {shown['IDC_DECODED']!r} is not an earlier controller frame")
-    check_measured_values(shown, raw, raw[8] * 256 + raw[9], raw[7])
+    check_measured_values(shown, raw[8] * 256 + raw[9], raw[7])
 
     frames = wait_display_frames(sim, {"gear": "7"}, 15, "display frames asking for gear 7")
     check_out_frame_reaches_controller(w, sim, 20, [0x01, 0x14])

@@ -160,9 +160,6 @@ class Window:
     def row_count(self, ident):
         return _fresh(self.control(ident)).queryTable().nRows
 
-    def description(self, ident):
-        return _fresh(self.control(ident)).description or ""
-
     def texts(self, idents):
         return {ident: self.text(ident) for ident in idents}
 
@@ -214,12 +211,6 @@ class Window:
         acc = _fresh(self.control(ident))
         acc.queryValue().currentValue = value
         wait_until(lambda: self.value(ident) == value, 5, f"{ident} to take the value {value}")
-
-    def set_text(self, ident, text):
-        acc = _fresh(self.control(ident))
-        if not acc.queryEditableText().setTextContents(text):
-            raise AssertionError(f"{ident}: the text could not be set")
-        wait_until(lambda: self.text(ident) == text, 5, f"{ident} to show {text!r}")
 
     def type_text(self, ident, text, timeout=5):
         """Types `text` into a control's field from the keyboard, as a person
