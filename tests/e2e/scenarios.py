@@ -134,6 +134,8 @@ SANITIZER_MARKS = ("ERROR: AddressSanitizer", "runtime error:", "WARNING: Thread
 NOT_ON = {
     "accessible names": ("wine", "a Win32 control has no accessible name of its own: the driver reads window "
                                  "texts, and the label before an uncaptioned control is checked among the labels"),
+    "place of a hidden control": ("linux", "AT-SPI gives a control that is not on screen no place (its extents "
+                                           "are empty), so only the shown controls are checked to lie inside"),
     "combo selection": ("linux", "Qt's combo box shows AT-SPI its text and its list's highlighted row, which stays on "
                                  "the entry last picked when typing leaves none selected; that the shown text is no "
                                  "entry is checked on both"),
@@ -419,9 +421,9 @@ def scenario_controls(run):
     hidden = [c["ident"] for c in layout if not c["visible"]]
     check(hidden == ["IDC_COUNTER_BTN"], f"hidden controls: {hidden}")
     _, _, width, height = w.rect()
-    outside = [c for c in layout if c["visible"] and (c["rect"][0] < 0 or c["rect"][1] < 0 or
-                                                      c["rect"][0] + c["rect"][2] > width or
-                                                      c["rect"][1] + c["rect"][3] > height)]
+    placed = [c for c in layout if c["visible"] or can(run, "place of a hidden control")]
+    outside = [c for c in placed if c["rect"][0] < 0 or c["rect"][1] < 0 or
+               c["rect"][0] + c["rect"][2] > width or c["rect"][1] + c["rect"][3] > height]
     check(not outside, f"controls outside the window ({width}x{height}): {outside}")
     note(f"all {len(layout)} controls there, captions in Cyrillic")
 
