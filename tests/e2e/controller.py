@@ -90,6 +90,15 @@ class Simulator:
         with open(self.status_path, encoding="utf-8", errors="replace") as f:
             return f.read()[-2000:]
 
+    def latest_status(self):
+        """The simulator's latest status line."""
+        return self.status_text().replace("\r", "\n").rstrip("\n").rsplit("\n", 1)[-1]
+
+    def sent_so_far(self):
+        """The frames sent so far, as the status line counts them."""
+        found = re.findall(r"\| sent (\d+) \|", self.status_text())
+        return int(found[-1]) if found else 0
+
     def running(self):
         return self.proc.poll() is None
 

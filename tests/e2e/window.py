@@ -1,8 +1,11 @@
-"""The zonter main window as seen through the AT-SPI accessibility bus.
+"""A zonter window as seen through the AT-SPI accessibility bus: the Linux
+driver of the end-to-end scenarios (the calls are listed in scenarios.py).
 
 Controls are found by their accessible description, which holds the
 control's identifier (IDC_CONNECT, ...). Everything is done as an assistive
 technology would: actions, editable text, values and key presses."""
+
+import subprocess
 
 import pyatspi
 
@@ -10,7 +13,13 @@ from processes import wait_until
 
 KEY_DOWN = 0xFF54  # X keysyms
 KEY_UP = 0xFF52
+KEY_END = 0xFF57
+KEY_BACKSPACE = 0xFF08
 KEY_RETURN = 0xFF0D
+
+KINDS = {pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_CHECK_BOX: "check box",
+         pyatspi.ROLE_SLIDER: "slider", pyatspi.ROLE_COMBO_BOX: "combo box", pyatspi.ROLE_TEXT: "text",
+         pyatspi.ROLE_LABEL: "label"}
 
 
 def _fresh(acc):
@@ -34,8 +43,21 @@ def find_application(pid, timeout=30):
     return wait_until(look, timeout, f"the application (pid {pid}) on the accessibility bus")
 
 
+def _viewable_top_windows():
+    """The X windows directly under the root that are mapped and viewable."""
+    out = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
+    ids = [line.split()[0] for line in out.splitlines() if line.strip().startswith("0x")]
+    shown = set()
+    for wid in ids:
+        info = subprocess.run(["xwininfo", "-id", wid], capture_output=True, text=True).stdout
+        if "IsViewable" in info:
+            shown.add(wid)
+    return shown
+
+
 class Window:
     def __init__(self, pid, title_part="Zonter", timeout=30, required="IDC_CONNECT"):
+        self.pid = pid
         self.app = find_application(pid, timeout)
 
         def dialog_with_controls():
@@ -76,9 +98,12 @@ class Window:
 
     # ----- reading ----------------------------------------------------
 
+    def title(self):
+        return _fresh(self.dialog).name or ""
+
     def text(self, ident):
         """The control's text: the Text interface where it has one (edits),
-        else its accessible name (labels)."""
+        else its accessible name (labels, and a combo box's shown entry)."""
         acc = _fresh(self.control(ident))
         if "Text" in acc.get_interfaces():
             return acc.queryText().getText(0, -1)
@@ -86,6 +111,26 @@ class Window:
 
     def name(self, ident):
         return _fresh(self.control(ident)).name or ""
+
+    caption = name
+
+    def kind(self, ident):
+        return KINDS.get(self.control(ident).getRole(), "other")
+
+    def visible(self, ident):
+        return self.has_state(ident, pyatspi.STATE_SHOWING)
+
+    def layout(self):
+        """Every child control of the window, labels included."""
+        x0, y0, _, _ = self.rect()
+        out = []
+        for i in range(_fresh(self.dialog).childCount):
+            acc = _fresh(self.dialog.getChildAtIndex(i))
+            box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            out.append({"ident": acc.description or None, "kind": KINDS.get(acc.getRole(), "other"),
+                        "text": acc.name or "", "rect": (box.x - x0, box.y - y0, box.width, box.height),
+                        "visible": acc.getState().contains(pyatspi.STATE_SHOWING)})
+        return out
 
     def has_state(self, ident, state):
         return _fresh(self.control(ident)).getState().contains(state)
@@ -99,7 +144,7 @@ class Window:
     def value(self, ident):
         return _fresh(self.control(ident)).queryValue().currentValue
 
-    def table_rows(self, ident):
+    def rows(self, ident):
         """A report list's rows: per row a list of (text, description) per
         cell; the description names the highlighted characters."""
         table = _fresh(self.control(ident)).queryTable()
@@ -112,11 +157,8 @@ class Window:
             rows.append(cells)
         return rows
 
-    def table_row_count(self, ident):
+    def row_count(self, ident):
         return _fresh(self.control(ident)).queryTable().nRows
-
-    def description(self, ident):
-        return _fresh(self.control(ident)).description or ""
 
     def texts(self, idents):
         return {ident: self.text(ident) for ident in idents}
@@ -136,6 +178,15 @@ class Window:
 
     def press(self, ident):
         self._do(ident, "Press", "press", "Click", "click")
+
+    # The accessible action reaches a button that is not on screen too, and
+    # does not wait for what its handler opens or closes.
+    press_hidden = press
+    press_and_go = press
+
+    def step(self, spin, up):
+        """Presses one arrow of an up-down control (its _UP or _DOWN button)."""
+        self.press(f"{spin}_UP" if up else f"{spin}_DOWN")
 
     def set_checked(self, ident, ticked, timeout=5):
         """Ticks or clears a check box with its accessible action."""
@@ -161,12 +212,6 @@ class Window:
         acc.queryValue().currentValue = value
         wait_until(lambda: self.value(ident) == value, 5, f"{ident} to take the value {value}")
 
-    def set_text(self, ident, text):
-        acc = _fresh(self.control(ident))
-        if not acc.queryEditableText().setTextContents(text):
-            raise AssertionError(f"{ident}: the text could not be set")
-        wait_until(lambda: self.text(ident) == text, 5, f"{ident} to show {text!r}")
-
     def type_text(self, ident, text, timeout=5):
         """Types `text` into a control's field from the keyboard, as a person
         does: a click into the field, then the keys. The X server keeps the
@@ -175,6 +220,20 @@ class Window:
         self.click(ident)
         pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
         wait_until(lambda: self.name(ident) != before, timeout, f"{ident} to show the typed {text!r}")
+
+    def replace_text(self, ident, text, timeout=5):
+        """Types `text` over a field's whole text from the keyboard: a click
+        into the field, End, a Backspace per character, then the keys."""
+        self.click(ident)
+        for keysym in [KEY_END] + [KEY_BACKSPACE] * len(self.text(ident)):
+            pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+        pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+        wait_until(lambda: self.text(ident) == text, timeout, f"{ident} to show the typed {text!r}")
+
+    def combo_state(self, ident):
+        """Whether a combo box's list is open; which entry is selected cannot
+        be told (scenarios.NOT_ON)."""
+        return {"open": self.has_state(ident, pyatspi.STATE_EXPANDED), "selection": None}
 
     def entries(self, ident):
         """The entries of a combo box's list."""
@@ -204,7 +263,44 @@ class Window:
         wait_until(lambda: self.name(ident) == entry, timeout, f"{ident} to show {entry!r}")
         wait_until(lambda: not self.has_state(ident, pyatspi.STATE_EXPANDED), timeout, f"the list of {ident} to close")
 
-    def extents(self):
+    def chart(self, ident):
+        """What a strip chart shows: its accessible description holds it (a
+        chart has no identifier on the accessibility bus), so the window's
+        one chart is the child whose role is a frame's."""
+        charts = [self.dialog.getChildAtIndex(i) for i in range(self.dialog.childCount)]
+        charts = [c for c in charts if c is not None and c.getRole() == pyatspi.ROLE_FRAME]
+        if len(charts) != 1:
+            raise AssertionError(f"{len(charts)} charts in the window, looking for {ident}")
+        return _fresh(charts[0]).description or ""
+
+    def rect(self):
         """The window's rectangle on the screen: x, y, width, height."""
-        box = self.dialog.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        box = _fresh(self.dialog).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return box.x, box.y, box.width, box.height
+
+    def window_menu(self, command):
+        """Picks an item of the window menu as a person does: a right click on
+        the dialog's free corner opens the menu, and the item is chosen with
+        the keyboard (Up from the top wraps to the last item)."""
+        from scenarios import WINDOW_MENU
+
+        before = _viewable_top_windows()
+        x, y, _, _ = self.rect()
+        pyatspi.Registry.generateMouseEvent(x + 3, y + 3, "b3c")
+        # Qt does not show its pop-up menus to AT-SPI: the menu's own X
+        # window being mapped says it is open.
+        wait_until(lambda: _viewable_top_windows() - before, 10, "the window menu to open")
+        for keysym in [KEY_UP] * (len(WINDOW_MENU) - WINDOW_MENU.index(command)) + [KEY_RETURN]:
+            pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+    def find_window(self, title, required, timeout=30):
+        return Window(self.pid, title_part=title, timeout=timeout, required=required)
+
+    def wait_gone(self, timeout=10):
+        def gone():
+            try:
+                return not _fresh(self.dialog).getState().contains(pyatspi.STATE_SHOWING)
+            except Exception:  # the dialog's object has left the bus
+                return True
+
+        wait_until(gone, timeout, f"the window {self.dialog.name!r} to go")

@@ -13,10 +13,15 @@
 //                         title and makes it the current one
 //   window <handle>       makes a window found before the current one again
 //   gone <ms>             waits up to ms for the current window to go
+//   title                 the current window's title
 //   texts <id>...         the controls' texts (a list)
 //   state <id>            {"enabled", "visible", "checked", "pos",
-//                         "selection", "class", "text"} of one control
+//                         "selection", "class", "style", "text"} of one
+//                         control
 //   click <id>            BM_CLICK, as a mouse click on a button or box
+//   command <id>          tells the window that a button was clicked
+//                         (WM_COMMAND, BN_CLICKED), as an assistive tool's
+//                         action does, also for a button not on screen
 //   post-click <id>       the same, without waiting for the handler (for
 //                         a button whose handler opens a modal window)
 //   type <id> <text>      WM_CHAR for each character, to an edit box or
@@ -29,8 +34,9 @@
 //   items <id>            a combo box's entries (a list)
 //   syscommand <code>     chooses a window-menu item (WM_SYSCOMMAND, posted)
 //   rect                  the current window's screen rectangle
-//   controls              every child window: id, class, text, rectangle in
-//                         the window's client coordinates, visible
+//   controls              every child window: id, class, style, text,
+//                         rectangle in the window's client coordinates,
+//                         visible
 //   windows               the visible top-level windows' titles
 //   list-count <id>       the number of rows a report list holds
 //   list-row <id> <row>   one row of a report list: {"cells": [...],
@@ -157,6 +163,8 @@ std::wstring ClassOf(HWND hwnd) {
     return name;
 }
 
+long long StyleOf(HWND hwnd) { return static_cast<long long>(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE))); }
+
 bool ClassIs(HWND hwnd, const wchar_t* name) { return lstrcmpiW(ClassOf(hwnd).c_str(), name) == 0; }
 
 std::string ErrorText(const char* what) {
@@ -241,6 +249,7 @@ public:
                              Json(static_cast<long long>(r.right)), Json(static_cast<long long>(r.bottom))});
         }
         if (command == "controls") return Controls();
+        if (command == "title") return Json(Utf8(TextOf(Current())));
         if (command == "file-answer" || command == "file-cancel") {
             DWORD ms = 0;
             in >> ms;
@@ -259,6 +268,11 @@ public:
         if (command == "state") return State(Control(id));
         if (command == "click") return Click(Control(id), true);
         if (command == "post-click") return Click(Control(id), false);
+        if (command == "command") {
+            const HWND button = Control(id);
+            Send(Current(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+            return "null";
+        }
         if (command == "type") return Type(Control(id), Rest(in));
         if (command == "select-all") return SelectAll(Control(id));
         if (command == "slide") {
@@ -374,7 +388,8 @@ private:
             GetWindowRect(c, &r);
             MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
             out.push_back("{\"id\":" + Json(static_cast<long long>(static_cast<short>(GetDlgCtrlID(c)))) +
-                          ",\"class\":" + Json(Utf8(ClassOf(c))) + ",\"text\":" + Json(Utf8(TextOf(c))) + ",\"rect\":" +
+                          ",\"class\":" + Json(Utf8(ClassOf(c))) + ",\"style\":" + Json(StyleOf(c)) +
+                          ",\"text\":" + Json(Utf8(TextOf(c))) + ",\"rect\":" +
                           JsonList({Json(static_cast<long long>(r.left)), Json(static_cast<long long>(r.top)),
                                     Json(static_cast<long long>(r.right)), Json(static_cast<long long>(r.bottom))}) +
                           ",\"visible\":" + Json(IsWindowVisible(c) != FALSE) + "}");
@@ -383,8 +398,8 @@ private:
     }
 
     static std::string State(HWND c) {
-        std::string out = "{\"class\":" + Json(Utf8(ClassOf(c))) + ",\"text\":" + Json(Utf8(TextOf(c))) +
-                          ",\"enabled\":" + Json(IsWindowEnabled(c) != FALSE) +
+        std::string out = "{\"class\":" + Json(Utf8(ClassOf(c))) + ",\"style\":" + Json(StyleOf(c)) +
+                          ",\"text\":" + Json(Utf8(TextOf(c))) + ",\"enabled\":" + Json(IsWindowEnabled(c) != FALSE) +
                           ",\"visible\":" + Json(IsWindowVisible(c) != FALSE);
         if (ClassIs(c, L"Button")) {
             out += ",\"checked\":" + Json(static_cast<long long>(Send(c, BM_GETCHECK)));

@@ -1,0 +1,19 @@
+# The end-to-end scenarios of tests/e2e/scenarios.py that ctest runs, each
+# on Linux and under Wine, with its time limit in seconds on Linux; the
+# checks under Wine get e2e_wine_margin seconds more. The capture records
+# 600 frames at 1200 bit/s, which takes 75 s of line time alone. The bench
+# scenario is a measurement (scripts/bench-windows), not a test.
+set(e2e_scenarios
+  controls 60
+  connect 60
+  single_read 60
+  halten 90
+  kugoo 90
+  checkbox_actions 90
+  no_selection 90
+  capture 240
+  unplug 120
+  line_speed 90
+  monitor 120
+)
+set(e2e_wine_margin 30)
