@@ -258,7 +258,9 @@ class Prefix:
         if os.path.lexists(self.dosdevice):
             os.unlink(self.dosdevice)
         if self.kept_server:
-            subprocess.run(self.emulator + ["--start-server"], env=self.env, stdin=subprocess.DEVNULL,
+            # Without this run's display, which may end with the run.
+            env = {k: v for k, v in self.env.items() if k != "DISPLAY"}
+            subprocess.run(self.emulator + ["--start-server"], env=env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 
