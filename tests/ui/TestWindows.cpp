@@ -36,7 +36,7 @@ public:
         return inner_->RunModal();
     }
     void ShowModeless() override {
-        if (!inner_->Visible()) Opened().push_back(owner_.Template().name);
+        Opened().push_back(owner_.Template().name);
         inner_->ShowModeless();
     }
     std::string AskFileName(const FileQuestion& question) override {

@@ -26,7 +26,8 @@ struct WindowScripts {
 WindowScripts& Scripts();
 
 // Every window opened since the last clearing, in order: a dialog's
-// template name ("IDD_ABOUT") whenever it shows, modal or modeless, and
+// template name ("IDD_ABOUT") each time it is shown, modal or modeless
+// (a window shown again included), and
 // "message box" or "file dialog" for the system's own.
 std::vector<std::string>& Opened();
 // The texts of the message boxes shown since the last clearing.
