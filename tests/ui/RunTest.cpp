@@ -61,7 +61,7 @@ TEST_F(Run, SingleReadWithTheTestDecoderKeepsTheTickAndSendsNothing) {
     ASSERT_TRUE(PumpUntil([&] { return Text(IDC_COUNTER) == "1"; }));
     EXPECT_TRUE(Checked(IDC_SIMULATE));
     EXPECT_FALSE(WorkerRunning(WorkerKind::Simulator));
-    EXPECT_TRUE(Receive(1, 300).empty());
+    EXPECT_EQ(Receive(1, 300), std::vector<std::uint8_t>{});
     // Continuous read and capture with the test decoder stop and start nothing.
     Click(IDC_READ_AUTO);
     EXPECT_FALSE(WorkerRunning(WorkerKind::AutoRead));

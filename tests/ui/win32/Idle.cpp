@@ -5,6 +5,8 @@
 namespace testing_ui {
 
 // The pump sleeps in the system's wait for messages between deliveries.
-void DeliverEventsFor(int ms) { testing_support::PumpUntil([] { return false; }, ms); }
+void DeliverEventsFor(int ms) {
+    testing_support::PumpUntil([] { return false; }, ms);
+}
 
 }  // namespace testing_ui
