@@ -7,14 +7,7 @@ namespace testing_ui {
 
 namespace {
 
-using platform::ui::ChartData;
-using platform::ui::DialogBase;
-using platform::ui::DialogWindow;
-using platform::ui::FileQuestion;
-using platform::ui::Font;
-using platform::ui::Key;
-using platform::ui::ListColumn;
-using platform::ui::Notification;
+using namespace platform::ui;
 
 // A dialog's window as the tests see it: the system's window, with what
 // opens noted and the system's own boxes answered by the scripts.
@@ -94,9 +87,9 @@ private:
     std::unique_ptr<DialogWindow> inner_;
 };
 
-class TestWindowSystem : public platform::ui::WindowSystem {
+class TestWindowSystem : public WindowSystem {
 public:
-    explicit TestWindowSystem(platform::ui::WindowSystem& inner) : inner_(inner) {}
+    explicit TestWindowSystem(WindowSystem& inner) : inner_(inner) {}
 
     std::unique_ptr<DialogWindow> CreateDialogWindow(DialogBase& owner, const platform::DialogTemplate& tmpl,
                                                      DialogWindow* parent) override {
@@ -107,7 +100,7 @@ public:
     }
 
 private:
-    platform::ui::WindowSystem& inner_;
+    WindowSystem& inner_;
 };
 
 }  // namespace
@@ -128,8 +121,8 @@ std::vector<std::string>& Messages() {
 }
 
 void InstallTestWindows() {
-    static TestWindowSystem system(platform::ui::CurrentWindowSystem());
-    platform::ui::InstallWindowSystem(&system);
+    static TestWindowSystem system(CurrentWindowSystem());
+    InstallWindowSystem(&system);
 }
 
 DialogWindow& BackendWindow(const DialogBase& dialog) {
