@@ -2,85 +2,79 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
-
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "link/LinkState.h"
-#include "platform/PseudoTerminal.h"
-#include "platform/ui/qt/QtDialogWindow.h"
 #include "res/Resource.h"
-#include "tests/platform_ui/WaitUntil.h"
-#include "tests/support/PortSandbox.h"
-#include "tests/ui/DialogRecorder.h"
+#include "tests/support/WindowPump.h"
+#include "tests/ui/ControllerLine.h"
+#include "tests/ui/DialogInput.h"
+#include "tests/ui/TestWindows.h"
 #include "ui/ZonterDlg.h"
 
 namespace testing_ui {
 
 using linkcore::WorkerKind;
-using platform::ui::qt::QtDialogWindow;
-using platform::ui::qt::WidgetAs;
-using platform::ui::qt::WindowOf;
+using testing_support::PumpQueued;
+using testing_support::PumpUntil;
+
+// A path as the dialogs take and give it: UTF-8.
+inline std::string Utf8Of(const std::filesystem::path& p) {
+    const std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 // Whether a worker of that kind runs now.
 inline bool WorkerRunning(WorkerKind kind) { return linkcore::Link().Slot(kind).thread.Running(); }
 
-// The main dialog, shown on the offscreen platform, with COM1 a
-// pseudo-terminal in a temporary port directory.
+// The main dialog, shown modeless, with COM1 a line whose controller's end
+// the test holds, and a scratch folder of its own.
 class DialogHarness : public ::testing::Test {
 protected:
     void SetUp() override {
-        sandbox_.Open("zonter-ui");
-        if (HasFatalFailure()) return;
-        peer = std::move(sandbox_.peer);
+        Scripts() = {};
+        Opened().clear();
+        Messages().clear();
+        MakeScratchFolder();
+        peer = OpenControllerLine();
+        ASSERT_NE(peer, nullptr);
         linkcore::ResetLinkDataForTests();
         dlg = std::make_unique<CZonterDlg>();
         dlg->ShowModeless();
-        ASSERT_TRUE(WaitUntil([] { return linkcore::Link().Slot(WorkerKind::SingleRead).stop != nullptr; }));
-        DrainEvents();  // the sliders' first drawing
+        ASSERT_TRUE(PumpUntil([] { return linkcore::Link().Slot(WorkerKind::SingleRead).stop != nullptr; }));
+        PumpQueued();  // the sliders' first drawing
+        Opened().clear();
     }
 
     void TearDown() override {
         dlg.reset();
         peer.reset();
-        sandbox_.Close();
+        Scripts() = {};
+        if (!dir_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir_, ignored);
+        }
     }
 
-    // The Qt window of the main dialog, and its controls by identifier.
-    QtDialogWindow& Window() const { return WindowOf(*dlg); }
-    QWidget* Control(int id) const { return platform::ui::qt::Widget(*dlg, id); }
-    template <class W>
-    W* Get(int id) const {
-        W* w = WidgetAs<W>(*dlg, id);
-        EXPECT_NE(w, nullptr) << id;
-        return w;
+    platform::ui::DialogWindow& Window() const { return dlg->Window(); }
+    // What the control shows (an edit box's or label's text, a caption).
+    std::string Text(int id) const { return Window().Text(id); }
+    bool Checked(int id) const { return Window().Check(id) == 1; }
+    bool Enabled(int id) const { return Window().Enabled(id); }
+
+    void SetText(int id, const std::string& text) { Type(*dlg, id, text); }
+    void Click(int id) { testing_ui::Click(*dlg, id); }
+    void MoveSlider(int id, int position) { testing_ui::MoveSlider(*dlg, id, position); }
+    void Arrow(int upDown, bool up) { PressArrow(*dlg, upDown, up); }
+    void SelectDecoder(int index) { Pick(*dlg, IDC_DECODER, index); }
+    // Ticks or clears a check box by clicking it when needed.
+    void Tick(int id, bool on) {
+        if (Checked(id) != on) Click(id);
+        EXPECT_EQ(Checked(id), on) << id;
     }
-    // What the control shows once the texts held for the next paint are in.
-    QString Text(int id) const {
-        Window().ApplyPendingTexts();
-        QWidget* w = Control(id);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-        if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-        return {};
-    }
-    void SetText(int id, const QString& text) { Get<QLineEdit>(id)->setText(text); }
-    void Click(int id) {
-        Get<QAbstractButton>(id)->click();
-        DrainEvents();
-    }
-    void MoveSlider(int id, int position) {
-        Get<QSlider>(id)->setValue(position);
-        DrainEvents();
-    }
-    void SelectDecoder(int index) { Get<QComboBox>(IDC_DECODER)->setCurrentIndex(index); }
-    bool Enabled(int id) const { return Control(id)->isEnabled(); }
 
     void Connect(int decoder) {
         SelectDecoder(decoder);
@@ -88,26 +82,38 @@ protected:
         ASSERT_TRUE(linkcore::Link().portOpen.load());
     }
 
-    // Bytes the tool sent, up to n within ms.
+    // Bytes the tool sent, up to n within ms; the windows' events are
+    // delivered meanwhile.
     std::vector<std::uint8_t> Receive(std::size_t n, int ms = 3000) {
-        std::vector<std::uint8_t> buf(n);
-        std::size_t got = 0;
-        QDeadlineTimer deadline(ms);
-        while (got < n && !deadline.hasExpired()) {
-            got += peer->ReadSome(buf.data() + got, n - got, 5);
-            QCoreApplication::processEvents();
-        }
-        buf.resize(got);
-        return buf;
+        std::vector<std::uint8_t> got;
+        PumpUntil(
+            [&] {
+                const std::vector<std::uint8_t> some = peer->ReadSome(n - got.size(), 5);
+                got.insert(got.end(), some.begin(), some.end());
+                return got.size() >= n;
+            },
+            ms);
+        return got;
     }
 
-    const std::string& dir() const { return sandbox_.dir(); }
+    // The test's scratch folder.
+    const std::filesystem::path& dir() const { return dir_; }
 
     std::unique_ptr<CZonterDlg> dlg;
-    std::unique_ptr<platform::PseudoTerminal> peer;
+    std::unique_ptr<ControllerLine> peer;
 
 private:
-    testing_support::PortSandbox sandbox_;
+    void MakeScratchFolder() {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const std::filesystem::path p =
+                std::filesystem::temp_directory_path() / ("zonter-ui-" + std::to_string(random()));
+            if (std::filesystem::create_directory(p)) dir_ = p;
+        }
+        ASSERT_FALSE(dir_.empty());
+    }
+
+    std::filesystem::path dir_;
 };
 
 }  // namespace testing_ui

@@ -1,9 +1,6 @@
 // The line monitor window: opened from the window menu, it lists the
 // frames the workers tap, writes a session log beside any file of the same
 // name, and replays captures and logs into the main window.
-#include <QFileDialog>
-#include <QTimer>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,29 +30,18 @@ class Monitor : public DialogHarness {
 protected:
     CMonitorDlg& Open() {
         dlg->OnSysCommand(CMD_LINE_MONITOR, 0);
-        DrainEvents();
+        PumpQueued();
         EXPECT_NE(dlg->LineMonitor(), nullptr);
         return *dlg->LineMonitor();
     }
-    QWidget* MonitorControl(int id) { return platform::ui::qt::Widget(*dlg->LineMonitor(), id); }
-    QString MonitorText(int id) {
-        WindowOf(*dlg->LineMonitor()).ApplyPendingTexts();
-        auto* label = qobject_cast<QLabel*>(MonitorControl(id));
-        return label ? label->text() : QString();
-    }
+    std::string MonitorText(int id) { return dlg->LineMonitor()->Window().Text(id); }
     // Answers the next file dialog with `path`, as a user typing it would.
     void AnswerFileDialog(const std::string& path) {
-        auto* timer = new QTimer(dlg->LineMonitor() ? MonitorControl(IDC_MON_LIST) : nullptr);
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [timer, path] {
-            if (auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                box->selectFile(QString::fromStdString(path));
-                static_cast<QDialog*>(box)->accept();  // public in QDialog
-                timer->deleteLater();
-            }
-        });
-        timer->start();
+        Scripts().fileQuestion = [path](const platform::ui::FileQuestion&) {
+            const std::string answer = path;
+            Scripts().fileQuestion = nullptr;
+            return answer;
+        };
     }
 };
 
@@ -67,11 +53,11 @@ TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
 
     Connect(protocols::kHaltenRs);
     Click(IDC_READ_AUTO);
-    ASSERT_TRUE(peer->WriteAll(testing_support::Concat({{0x00, 0x11},
-                                                        testing_support::HaltenKeyedFrame(1),
-                                                        testing_support::HaltenKeyedFrame(2),
-                                                        testing_support::HaltenKeyedFrame(3)})));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(peer->Write(testing_support::Concat({{0x00, 0x11},
+                                                     testing_support::HaltenKeyedFrame(1),
+                                                     testing_support::HaltenKeyedFrame(2),
+                                                     testing_support::HaltenKeyedFrame(3)})));
+    ASSERT_TRUE(PumpUntil([&] {
         m.Drain();
         return m.Store().Size() >= 3;
     }));
@@ -86,8 +72,8 @@ TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
     // Paused, the view keeps its rows while frames are still collected.
     m.Window().SetCheck(IDC_MON_PAUSE, 1);
     m.OnPauseClicked();
-    ASSERT_TRUE(peer->WriteAll(testing_support::HaltenKeyedFrame(4)));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(peer->Write(testing_support::HaltenKeyedFrame(4)));
+    ASSERT_TRUE(PumpUntil([&] {
         m.Drain();
         return m.Store().Size() >= 4;
     }));
@@ -98,7 +84,7 @@ TEST_F(Monitor, ListensOnlyWhileOpenAndListsTheFramesRead) {
 
     // Closed, it stops listening and its timer.
     m.Notify(platform::ui::Notification::Clicked, platform::ui::DialogBase::kIdCancel);
-    DrainEvents();
+    PumpQueued();
     EXPECT_FALSE(m.IsVisible());
     EXPECT_EQ(linkcore::Link().taps.load(), nullptr);
     EXPECT_FALSE(m.Window().TimerRunning(1));
@@ -108,19 +94,19 @@ TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
     CMonitorDlg& m = Open();
     Connect(protocols::kHaltenRs);
     Click(IDC_READ_AUTO);
-    ASSERT_TRUE(peer->WriteAll(
+    ASSERT_TRUE(peer->Write(
         testing_support::Concat({testing_support::HaltenKeyedFrame(1), testing_support::HaltenKeyedFrame(2)})));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         m.Drain();
         return m.Store().Size() >= 2;
     }));
-    const fs::path taken = fs::path(dir()) / "сессия.csv";
+    const fs::path taken = dir() / u8"сессия.csv";
     std::ofstream(taken) << "keep";
-    AnswerFileDialog(taken.string());
+    AnswerFileDialog(Utf8Of(taken));
     m.OnLogClicked();
     ASSERT_TRUE(m.Logging());
-    ASSERT_TRUE(peer->WriteAll(testing_support::HaltenKeyedFrame(3)));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(peer->Write(testing_support::HaltenKeyedFrame(3)));
+    ASSERT_TRUE(PumpUntil([&] {
         m.Drain();
         return m.Store().Size() >= 3;
     }));
@@ -128,14 +114,14 @@ TEST_F(Monitor, TheLogNeverReplacesAFileAndHoldsEveryListedFrame) {
     EXPECT_FALSE(m.Logging());
 
     EXPECT_EQ(ReadAll(taken), "keep");
-    const fs::path written = fs::path(dir()) / "сессия-2.csv";
+    const fs::path written = dir() / u8"сессия-2.csv";
     ASSERT_TRUE(fs::exists(written));
     const protocols::SessionReadResult log = protocols::ReadSessionCsv(ReadAll(written));
     ASSERT_FALSE(log.error) << log.error->message;
     ASSERT_EQ(log.rows.size(), 3u);
     EXPECT_EQ(log.rows[2].bytes, testing_support::HaltenKeyedFrame(3));
     EXPECT_TRUE(log.rows[2].vt.has_value());
-    EXPECT_TRUE(MonitorText(IDC_MON_STATUS).contains(QStringLiteral("сессия-2.csv")));
+    EXPECT_NE(MonitorText(IDC_MON_STATUS).find("сессия-2.csv"), std::string::npos) << MonitorText(IDC_MON_STATUS);
 }
 
 TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
@@ -147,31 +133,30 @@ TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
         std::copy(f.begin(), f.end(), frames.begin() + k * 15);
     }
     const std::string text = workers::CaptureFileText(frames, {2026, 12, 9, 16, 37});
-    const fs::path capture = fs::path(dir()) / "km12091637.txt";
+    const fs::path capture = dir() / u8"km12091637.txt";
     std::ofstream(capture, std::ios::binary) << text;
 
-    ASSERT_TRUE(m.OpenReplay(capture.string()));
+    ASSERT_TRUE(m.OpenReplay(Utf8Of(capture)));
     EXPECT_EQ(m.ReplayFrames(), 600u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(0)));
-    EXPECT_FALSE(MonitorControl(IDC_MON_BACK)->isEnabled());
+    EXPECT_EQ(Text(IDC_RAW_IN), protocols::HexBytes(testing_support::HaltenKeyedFrame(0)));
+    EXPECT_FALSE(m.Window().Enabled(IDC_MON_BACK));
     m.OnForwardClicked();
     EXPECT_EQ(m.ReplayPosition(), 1u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
-    EXPECT_TRUE(MonitorText(IDC_MON_REPLAY).contains(QStringLiteral("кадр 2 из 600")));
+    EXPECT_EQ(Text(IDC_RAW_IN), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
+    EXPECT_NE(MonitorText(IDC_MON_REPLAY).find("кадр 2 из 600"), std::string::npos) << MonitorText(IDC_MON_REPLAY);
 
     // Line 5 of a broken copy: the message names it, and nothing changes.
     std::string broken = text;
     std::size_t at = 0;
     for (int line = 1; line < 5; ++line) at = broken.find("\r\n", at) + 2;
     broken[at] = 'Z';
-    const fs::path bad = fs::path(dir()) / "km12091638.txt";
+    const fs::path bad = dir() / u8"km12091638.txt";
     std::ofstream(bad, std::ios::binary) << broken;
-    EXPECT_FALSE(m.OpenReplay(bad.string()));
-    EXPECT_TRUE(MonitorText(IDC_MON_STATUS).contains(QStringLiteral("строка 5")))
-        << MonitorText(IDC_MON_STATUS).toStdString();
+    EXPECT_FALSE(m.OpenReplay(Utf8Of(bad)));
+    EXPECT_NE(MonitorText(IDC_MON_STATUS).find("строка 5"), std::string::npos) << MonitorText(IDC_MON_STATUS);
     EXPECT_EQ(m.ReplayFrames(), 600u);
     EXPECT_EQ(m.ReplayPosition(), 1u);
-    EXPECT_EQ(Text(IDC_RAW_IN).toStdString(), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
+    EXPECT_EQ(Text(IDC_RAW_IN), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
 }
 
 }  // namespace

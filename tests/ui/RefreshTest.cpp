@@ -1,5 +1,3 @@
-#include <QMessageBox>
-
 #include "link/RefreshCodes.h"
 #include "protocols/HaltenRs.h"
 #include "tests/ui/DialogHarness.h"
@@ -34,17 +32,17 @@ TEST_F(Refresh, HaltenShowsRawDecodedAndMeasuredValues) {
     rx[10] = 0x03;
     SetRx(rx, Sequence(0xA0, 15));
     ShowRx();
-    EXPECT_EQ(Text(IDC_RAW_IN), QStringLiteral("A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE "));
-    EXPECT_EQ(Text(IDC_DECODED), QStringLiteral("30 31 32 33 34 35 36 01 02 39 03 3B 3C 3D "));
-    EXPECT_EQ(Text(IDC_VT), QStringLiteral("258"));
-    EXPECT_EQ(Text(IDC_P), QStringLiteral("3"));
+    EXPECT_EQ(Text(IDC_RAW_IN), "A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE ");
+    EXPECT_EQ(Text(IDC_DECODED), "30 31 32 33 34 35 36 01 02 39 03 3B 3C 3D ");
+    EXPECT_EQ(Text(IDC_VT), "258");
+    EXPECT_EQ(Text(IDC_P), "3");
 }
 
 TEST_F(Refresh, KugooMovesThePreviousFrameDownALine) {
     // Switching from Halten RS: the last Halten raw text moves down first.
     SetRx({}, Sequence(0x10, 15));
     ShowRx();
-    const QString haltenRaw = Text(IDC_RAW_IN);
+    const std::string haltenRaw = Text(IDC_RAW_IN);
     SelectDecoder(2);
     auto a = Sequence(0x40, 14);
     a[7] = 0xFF;
@@ -53,14 +51,14 @@ TEST_F(Refresh, KugooMovesThePreviousFrameDownALine) {
     SetRx(a);
     ShowRx();
     EXPECT_EQ(Text(IDC_DECODED), haltenRaw);
-    const QString aText = Text(IDC_RAW_IN);
-    EXPECT_EQ(aText.size(), 14 * 3);
-    EXPECT_EQ(Text(IDC_VT), QStringLiteral("300"));
-    EXPECT_EQ(Text(IDC_P), QStringLiteral("255"));
+    const std::string aText = Text(IDC_RAW_IN);
+    EXPECT_EQ(aText.size(), 14u * 3);
+    EXPECT_EQ(Text(IDC_VT), "300");
+    EXPECT_EQ(Text(IDC_P), "255");
     SetRx(Sequence(0x60, 14));
     ShowRx();
     EXPECT_EQ(Text(IDC_DECODED), aText);
-    EXPECT_EQ(Text(IDC_RAW_IN).left(3), QStringLiteral("60 "));
+    EXPECT_EQ(Text(IDC_RAW_IN).substr(0, 3), "60 ");
 }
 
 TEST_F(Refresh, TestDecoderEmptiesTheDecodedLineAndKeepsTheValues) {
@@ -73,10 +71,10 @@ TEST_F(Refresh, TestDecoderEmptiesTheDecodedLineAndKeepsTheValues) {
     SelectDecoder(0);
     SetRx(Sequence(0x70, 15));
     ShowRx();
-    EXPECT_EQ(Text(IDC_RAW_IN).size(), 45);
-    EXPECT_EQ(Text(IDC_DECODED), QString());
-    EXPECT_EQ(Text(IDC_VT), QStringLiteral("258"));
-    EXPECT_EQ(Text(IDC_P), QStringLiteral("3"));
+    EXPECT_EQ(Text(IDC_RAW_IN).size(), 45u);
+    EXPECT_EQ(Text(IDC_DECODED), "");
+    EXPECT_EQ(Text(IDC_VT), "258");
+    EXPECT_EQ(Text(IDC_P), "3");
 }
 
 TEST_F(Refresh, CounterLineFollowsTheLinkStatus) {
@@ -85,7 +83,7 @@ TEST_F(Refresh, CounterLineFollowsTheLinkStatus) {
     for (const auto& [status, text] : cases) {
         Link().linkStatus.store(status);
         ShowRx();
-        EXPECT_EQ(Text(IDC_COUNTER), QString::fromUtf8(text)) << status;
+        EXPECT_EQ(Text(IDC_COUNTER), text) << status;
     }
     // Time-out and a finished capture offer the capture again; a count does not.
     const std::pair<int, bool> offers[] = {{0, true}, {300, true}, {5, false}};
@@ -100,23 +98,23 @@ TEST_F(Refresh, CounterLineFollowsTheLinkStatus) {
 TEST_F(Refresh, OutputLineShowsAsManyBytesAsTheSelectedDecoderSends) {
     for (int i = 0; i < 20; ++i) Link().outFrame[i] = static_cast<std::uint8_t>(i);
     ShowOut();
-    EXPECT_EQ(Text(IDC_OUT).size(), 15 * 3);
+    EXPECT_EQ(Text(IDC_OUT).size(), 15u * 3);
     SelectDecoder(2);
     ShowOut();
-    EXPECT_EQ(Text(IDC_OUT), QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 "));
+    EXPECT_EQ(Text(IDC_OUT), "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 ");
     SelectDecoder(0);
     ShowOut();
-    EXPECT_EQ(Text(IDC_OUT), QString());
+    EXPECT_EQ(Text(IDC_OUT), "");
 }
 
 TEST_F(Refresh, HeldLocksSkipTheirUpdate) {
     SelectDecoder(2);
     ShowOut();
-    ASSERT_FALSE(Text(IDC_OUT).isEmpty());
+    ASSERT_FALSE(Text(IDC_OUT).empty());
     ASSERT_TRUE(Link().outLock->Acquire(0));
     ShowOut();
     Link().outLock->Release();
-    EXPECT_EQ(Text(IDC_OUT), QString());
+    EXPECT_EQ(Text(IDC_OUT), "");
 
     Link().linkStatus.store(7);
     ShowRx();
@@ -124,16 +122,22 @@ TEST_F(Refresh, HeldLocksSkipTheirUpdate) {
     Link().linkStatus.store(8);
     ShowRx();
     Link().rxLock->Release();
-    EXPECT_EQ(Text(IDC_COUNTER), QStringLiteral("7"));
+    EXPECT_EQ(Text(IDC_COUNTER), "7");
 }
 
 TEST_F(Refresh, MenuCodesOutsideTheRefreshesAreDispatched) {
     // The line-speed item does nothing while no port is open.
     dlg->OnSysCommand(CMD_LINE_SPEED, 0);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    PumpQueued();
+    EXPECT_EQ(Opened(), std::vector<std::string>{});
     // Unknown codes go to the default handling: nothing opens.
-    dlg->OnSysCommand(115, 0);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    dlg->OnSysCommand(CMD_LINE_MONITOR + 1, 0);
+    PumpQueued();
+    EXPECT_EQ(Opened(), std::vector<std::string>{});
+    // The line monitor's code opens the monitor, beside the main window.
+    dlg->OnSysCommand(CMD_LINE_MONITOR, 0);
+    PumpQueued();
+    EXPECT_EQ(Opened(), std::vector<std::string>{"IDD_MONITOR"});
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The setting controls of the main dialog, driven as a user drives them:
 // sliders moved, boxes ticked, arrows pressed. activeProtocol is set
 // directly to stand for "during a run of" that protocol.
-#include <QToolButton>
-
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <future>
 #include <map>
@@ -40,7 +39,7 @@ public:
               release_.get_future().wait();
               if (held_) Link().outLock->Release();
           }) {
-        WaitUntil([this] { return taken_.load(); });
+        PumpUntil([this] { return taken_.load(); });
     }
     ~OutLockHolder() { Release(); }
     bool held() const { return held_; }
@@ -88,45 +87,32 @@ protected:
     Changes ChangesBy(Action action) {
         const Frame before = OutFrame();
         action();
-        DrainEvents();
+        PumpQueued();
         return Diff(before, OutFrame());
-    }
-
-    void Tick(int id, bool on) {
-        if (Get<QAbstractButton>(id)->isChecked() != on) Click(id);
-        EXPECT_EQ(Get<QAbstractButton>(id)->isChecked(), on) << id;
-    }
-    // Presses an arrow of an up-down control, as the mouse does.
-    void Arrow(const char* upDown, bool up) {
-        const QString name = QString::fromLatin1(upDown) + (up ? QStringLiteral("_UP") : QStringLiteral("_DOWN"));
-        auto* arrow = Window().findChild<QToolButton*>(name);
-        ASSERT_NE(arrow, nullptr) << name.toStdString();
-        arrow->click();
-        DrainEvents();
     }
 };
 
 // --- start-up ---------------------------------------------------------------
 
 TEST_F(Settings, FirstDrawingFillsTheValueBoxesAndPatchesNothing) {
-    EXPECT_EQ(Text(IDC_GEAR_CODE), QStringLiteral("5"));
-    EXPECT_EQ(Text(IDC_MAXP_VAL), QStringLiteral("1"));
-    EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("0"));
-    EXPECT_EQ(Text(IDC_MAXV_VAL), QStringLiteral("90"));
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("1"));
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("1"));
-    EXPECT_TRUE(Get<QAbstractButton>(IDC_SOFT_START)->isChecked());
+    EXPECT_EQ(Text(IDC_GEAR_CODE), "5");
+    EXPECT_EQ(Text(IDC_MAXP_VAL), "1");
+    EXPECT_EQ(Text(IDC_THROTTLE_VAL), "0");
+    EXPECT_EQ(Text(IDC_MAXV_VAL), "90");
+    EXPECT_EQ(Text(IDC_PORT), "1");
+    EXPECT_EQ(Text(IDC_EBS), "1");
+    EXPECT_TRUE(Checked(IDC_SOFT_START));
     EXPECT_EQ(Link().activeProtocol.load(), 0);
     EXPECT_EQ(OutFrame(), Frame{});
     EXPECT_EQ(GearCode(), 0x05);
 
     // Every showing draws every slider again; before any run that still
     // patches no byte.
-    Window().hide();
+    HideWindow(*dlg);
     dlg->ShowModeless();
-    DrainEvents();
+    PumpQueued();
     EXPECT_EQ(OutFrame(), Frame{});
-    EXPECT_EQ(Text(IDC_GEAR_CODE), QStringLiteral("5"));
+    EXPECT_EQ(Text(IDC_GEAR_CODE), "5");
 }
 
 TEST_F(Settings, ARedrawPatchesTheSliderBytesOfTheActiveRunAgain) {
@@ -136,7 +122,7 @@ TEST_F(Settings, ARedrawPatchesTheSliderBytesOfTheActiveRunAgain) {
     Seed(16, 0xEE);
     Seed(17, 0xEE);
     const Changes changes = ChangesBy([&] {
-        Window().hide();
+        HideWindow(*dlg);
         dlg->ShowModeless();
     });
     EXPECT_EQ(changes, (Changes{{12, 90}, {13, 1}, {16, 0}, {17, 0}}));
@@ -152,7 +138,7 @@ TEST_F(Settings, GearSetsTheGearCodeInEveryProtocolAndNoFrameByte) {
         for (int position = 0; position < 8; ++position) {
             SCOPED_TRACE(testing::Message() << "protocol " << protocol << ", gear " << position);
             const Changes changes = ChangesBy([&] { MoveSlider(IDC_GEAR, position); });
-            EXPECT_EQ(Text(IDC_GEAR_CODE), QString::fromLatin1(texts[position]));
+            EXPECT_EQ(Text(IDC_GEAR_CODE), texts[position]);
             EXPECT_EQ(GearCode(), codes[position]);
             EXPECT_TRUE(changes.empty());
         }
@@ -162,46 +148,46 @@ TEST_F(Settings, GearSetsTheGearCodeInEveryProtocolAndNoFrameByte) {
 TEST_F(Settings, ThrottleGoesOutHighByteFirstInAKugooRunOnly) {
     RunOf(kKugoo);
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_THROTTLE, 1100); }), (Changes{{16, 0x04}, {17, 0x4C}}));
-    EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("1100"));
+    EXPECT_EQ(Text(IDC_THROTTLE_VAL), "1100");
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_THROTTLE, 300); }), (Changes{{16, 0x01}, {17, 0x2C}}));
 
     for (int protocol : {kHalten, kTest}) {
         SCOPED_TRACE(protocol);
         RunOf(protocol);
         EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_THROTTLE, 1100); }), Changes{});
-        EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("1100"));
+        EXPECT_EQ(Text(IDC_THROTTLE_VAL), "1100");
         MoveSlider(IDC_THROTTLE, 0);
-        EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("0"));
+        EXPECT_EQ(Text(IDC_THROTTLE_VAL), "0");
     }
 }
 
 TEST_F(Settings, MaxPowerPatchesByte13InAKugooRunOnly) {
     RunOf(kKugoo);
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_MAXP, 77); }), (Changes{{13, 77}}));
-    EXPECT_EQ(Text(IDC_MAXP_VAL), QStringLiteral("77"));
+    EXPECT_EQ(Text(IDC_MAXP_VAL), "77");
 
     for (int protocol : {kHalten, kTest}) {
         SCOPED_TRACE(protocol);
         RunOf(protocol);
         EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_MAXP, 100); }), Changes{});
-        EXPECT_EQ(Text(IDC_MAXP_VAL), QStringLiteral("100"));
+        EXPECT_EQ(Text(IDC_MAXP_VAL), "100");
         MoveSlider(IDC_MAXP, 0);
-        EXPECT_EQ(Text(IDC_MAXP_VAL), QStringLiteral("0"));
+        EXPECT_EQ(Text(IDC_MAXP_VAL), "0");
     }
 }
 
 TEST_F(Settings, MaxSpeedPatchesByte7ForHaltenAnd12ForKugoo) {
     RunOf(kHalten);
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_MAXV, 55); }), (Changes{{7, 55}}));
-    EXPECT_EQ(Text(IDC_MAXV_VAL), QStringLiteral("55"));
+    EXPECT_EQ(Text(IDC_MAXV_VAL), "55");
 
     RunOf(kKugoo);
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_MAXV, 100); }), (Changes{{12, 100}}));
-    EXPECT_EQ(Text(IDC_MAXV_VAL), QStringLiteral("100"));
+    EXPECT_EQ(Text(IDC_MAXV_VAL), "100");
 
     RunOf(kTest);
     EXPECT_EQ(ChangesBy([&] { MoveSlider(IDC_MAXV, 0); }), Changes{});
-    EXPECT_EQ(Text(IDC_MAXV_VAL), QStringLiteral("0"));
+    EXPECT_EQ(Text(IDC_MAXV_VAL), "0");
 }
 
 TEST_F(Settings, ZeroStartSetsAndClearsItsBitAndLeavesTheOthers) {
@@ -260,18 +246,18 @@ TEST_F(Settings, SoftStartIsAByteInAKugooRunAndABitOtherwise) {
 TEST_F(Settings, EbsGoesToByte9ForKugooAndByte10Otherwise) {
     RunOf(kKugoo);
     Seed(10, 1);  // soft start's byte keeps its value
-    EXPECT_EQ(ChangesBy([&] { Arrow("IDC_EBS_SPIN", true); }), (Changes{{9, 2}}));
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("2"));
+    EXPECT_EQ(ChangesBy([&] { Arrow(IDC_EBS_SPIN, true); }), (Changes{{9, 2}}));
+    EXPECT_EQ(Text(IDC_EBS), "2");
 
     RunOf(kHalten);
     Seed(10, 0x55);
-    EXPECT_EQ(ChangesBy([&] { Arrow("IDC_EBS_SPIN", false); }), (Changes{{10, 1}}));
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("1"));
+    EXPECT_EQ(ChangesBy([&] { Arrow(IDC_EBS_SPIN, false); }), (Changes{{10, 1}}));
+    EXPECT_EQ(Text(IDC_EBS), "1");
 
     RunOf(kTest);
     Seed(10, 0x55);
-    EXPECT_EQ(ChangesBy([&] { Arrow("IDC_EBS_SPIN", false); }), (Changes{{10, 0}}));
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("0"));
+    EXPECT_EQ(ChangesBy([&] { Arrow(IDC_EBS_SPIN, false); }), (Changes{{10, 0}}));
+    EXPECT_EQ(Text(IDC_EBS), "0");
 }
 
 // --- up-down bounds -------------------------------------------------------
@@ -280,12 +266,12 @@ TEST_F(Settings, PortArrowsStayWithin1To10AndStepTypedValues) {
     RunOf(kKugoo);
     const Changes changes = ChangesBy([&] {
         for (int expected = 2; expected <= 12; ++expected) {
-            Arrow("IDC_PORT_SPIN", true);
-            EXPECT_EQ(Text(IDC_PORT), QString::number(std::min(expected, 10)));
+            Arrow(IDC_PORT_SPIN, true);
+            EXPECT_EQ(Text(IDC_PORT), std::to_string(std::min(expected, 10)));
         }
         for (int expected = 9; expected >= -1; --expected) {
-            Arrow("IDC_PORT_SPIN", false);
-            EXPECT_EQ(Text(IDC_PORT), QString::number(std::max(expected, 1)));
+            Arrow(IDC_PORT_SPIN, false);
+            EXPECT_EQ(Text(IDC_PORT), std::to_string(std::max(expected, 1)));
         }
     });
     EXPECT_TRUE(changes.empty());  // the port number is for the next Connect only
@@ -293,73 +279,73 @@ TEST_F(Settings, PortArrowsStayWithin1To10AndStepTypedValues) {
 
     // The bounds hold for the arrows only: typed values beyond them are
     // stepped towards the range, never away from it.
-    SetText(IDC_PORT, QStringLiteral("15"));
-    Arrow("IDC_PORT_SPIN", false);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("14"));
-    SetText(IDC_PORT, QStringLiteral("15"));
-    Arrow("IDC_PORT_SPIN", true);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("15"));
-    SetText(IDC_PORT, QStringLiteral("0"));
-    Arrow("IDC_PORT_SPIN", true);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("1"));
-    SetText(IDC_PORT, QStringLiteral("0"));
-    Arrow("IDC_PORT_SPIN", false);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("0"));
+    SetText(IDC_PORT, "15");
+    Arrow(IDC_PORT_SPIN, false);
+    EXPECT_EQ(Text(IDC_PORT), "14");
+    SetText(IDC_PORT, "15");
+    Arrow(IDC_PORT_SPIN, true);
+    EXPECT_EQ(Text(IDC_PORT), "15");
+    SetText(IDC_PORT, "0");
+    Arrow(IDC_PORT_SPIN, true);
+    EXPECT_EQ(Text(IDC_PORT), "1");
+    SetText(IDC_PORT, "0");
+    Arrow(IDC_PORT_SPIN, false);
+    EXPECT_EQ(Text(IDC_PORT), "0");
 
     // A change of 0 leaves the number alone.
-    SetText(IDC_PORT, QStringLiteral("4"));
+    SetText(IDC_PORT, "4");
     dlg->Notify(Notification::UpDownStep, IDC_PORT_SPIN, 0);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("4"));
+    EXPECT_EQ(Text(IDC_PORT), "4");
     dlg->Notify(Notification::UpDownStep, IDC_PORT_SPIN, -1);
-    EXPECT_EQ(Text(IDC_PORT), QStringLiteral("5"));
+    EXPECT_EQ(Text(IDC_PORT), "5");
 }
 
 TEST_F(Settings, EbsArrowsStayWithin0To2AndPatchOnEveryPress) {
     RunOf(kKugoo);
-    Arrow("IDC_EBS_SPIN", true);
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("2"));
+    Arrow(IDC_EBS_SPIN, true);
+    EXPECT_EQ(Text(IDC_EBS), "2");
     // At the bound the value stays, and the byte is written all the same.
     Seed(9, 0xEE);
-    EXPECT_EQ(ChangesBy([&] { Arrow("IDC_EBS_SPIN", true); }), (Changes{{9, 2}}));
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("2"));
+    EXPECT_EQ(ChangesBy([&] { Arrow(IDC_EBS_SPIN, true); }), (Changes{{9, 2}}));
+    EXPECT_EQ(Text(IDC_EBS), "2");
 
     for (const char* expected : {"1", "0", "0"}) {
         dlg->Notify(Notification::UpDownStep, IDC_EBS_SPIN, +1);
-        EXPECT_EQ(Text(IDC_EBS), QString::fromLatin1(expected));
+        EXPECT_EQ(Text(IDC_EBS), expected);
     }
     EXPECT_EQ(OutFrame()[9], 0);
 
-    SetText(IDC_EBS, QStringLiteral("7"));
-    Arrow("IDC_EBS_SPIN", false);
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("6"));
+    SetText(IDC_EBS, "7");
+    Arrow(IDC_EBS_SPIN, false);
+    EXPECT_EQ(Text(IDC_EBS), "6");
     EXPECT_EQ(OutFrame()[9], 6);
 
-    SetText(IDC_EBS, QStringLiteral("7"));
-    Arrow("IDC_EBS_SPIN", true);
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("7"));
+    SetText(IDC_EBS, "7");
+    Arrow(IDC_EBS_SPIN, true);
+    EXPECT_EQ(Text(IDC_EBS), "7");
     EXPECT_EQ(OutFrame()[9], 7);
 
     // Only the low byte goes into the frame.
-    SetText(IDC_EBS, QStringLiteral("300"));
-    Arrow("IDC_EBS_SPIN", true);
-    EXPECT_EQ(Text(IDC_EBS), QStringLiteral("300"));
+    SetText(IDC_EBS, "300");
+    Arrow(IDC_EBS_SPIN, true);
+    EXPECT_EQ(Text(IDC_EBS), "300");
     EXPECT_EQ(OutFrame()[9], 0x2C);
 }
 
 // --- counter button ---------------------------------------------------------
 
 TEST_F(Settings, CounterButtonWritesTheLinkStatusWithATrailingBlank) {
-    EXPECT_FALSE(Control(IDC_COUNTER_BTN)->isVisible());
+    EXPECT_FALSE(Window().Shown(IDC_COUNTER_BTN));
     const std::pair<int, const char*> cases[] = {{-1, "-1 "}, {0, "0 (TimeOut)"}, {17, "17 "}, {300, "300 "}};
     for (const auto& [status, text] : cases) {
         Link().linkStatus.store(status);
         dlg->OnCounterClicked();
-        EXPECT_EQ(Text(IDC_COUNTER), QString::fromLatin1(text)) << status;
+        EXPECT_EQ(Text(IDC_COUNTER), text) << status;
     }
     // Through the message map, as the button's click would.
     Link().linkStatus.store(0);
     dlg->Notify(Notification::Clicked, IDC_COUNTER_BTN);
-    EXPECT_EQ(Text(IDC_COUNTER), QStringLiteral("0 (TimeOut)"));
+    EXPECT_EQ(Text(IDC_COUNTER), "0 (TimeOut)");
     EXPECT_FALSE(Enabled(IDC_CAPTURE));  // unlike a refresh, the button enables nothing
 }
 
@@ -371,11 +357,11 @@ TEST_F(Settings, AHeldOutLockSkipsThePatchButNotTheValue) {
         OutLockHolder holder;
         ASSERT_TRUE(holder.held());
         MoveSlider(IDC_THROTTLE, 500);
-        EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("500"));
+        EXPECT_EQ(Text(IDC_THROTTLE_VAL), "500");
         MoveSlider(IDC_GEAR, 7);
-        EXPECT_EQ(Text(IDC_GEAR_CODE), QStringLiteral("F"));
-        Arrow("IDC_EBS_SPIN", true);
-        EXPECT_EQ(Text(IDC_EBS), QStringLiteral("2"));
+        EXPECT_EQ(Text(IDC_GEAR_CODE), "F");
+        Arrow(IDC_EBS_SPIN, true);
+        EXPECT_EQ(Text(IDC_EBS), "2");
         Tick(IDC_ZERO_START, true);
     }
     EXPECT_EQ(OutFrame(), Frame{});
@@ -409,8 +395,8 @@ protected:
     // Reads frames until `wanted` holds for one, within ms.
     template <class Wanted>
     bool FrameComes(std::size_t length, Wanted wanted, int ms = 5000) {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < deadline) {
             const std::vector<std::uint8_t> frame = NextFrame(length);
             if (frame.size() != length) return false;
             if (wanted(frame)) return true;
@@ -447,8 +433,8 @@ TEST_F(SettingsOnTheLine, KugooThrottleReachesTheNextFramesAndUntickingStopsThem
     EXPECT_EQ(later[17], 0x4C);
 
     Tick(IDC_SIMULATE, false);
-    EXPECT_EQ(Get<QSlider>(IDC_THROTTLE)->value(), 0);
-    EXPECT_EQ(Text(IDC_THROTTLE_VAL), QStringLiteral("0"));
+    EXPECT_EQ(Window().SliderPos(IDC_THROTTLE), 0);
+    EXPECT_EQ(Text(IDC_THROTTLE_VAL), "0");
     DrainLine();
     EXPECT_TRUE(Receive(1, 500).empty());
     // The slider's redraw at 0 put the throttle bytes back as well.
@@ -470,7 +456,7 @@ TEST_F(SettingsOnTheLine, HaltenGearReachesTheMaskedGearByte) {
     EXPECT_TRUE(maskedGear(first, 0x05));
 
     MoveSlider(IDC_GEAR, 7);
-    EXPECT_EQ(Text(IDC_GEAR_CODE), QStringLiteral("F"));
+    EXPECT_EQ(Text(IDC_GEAR_CODE), "F");
     EXPECT_TRUE(FrameComes(15, [&](const std::vector<std::uint8_t>& f) { return maskedGear(f, 0x0F); }));
     // The following frames, with their own counters, keep the new gear.
     for (int i = 0; i < 3; ++i) {

@@ -1,17 +1,16 @@
-#include <QApplication>
-
 #include <gtest/gtest.h>
 
-#include "platform/ui/qt/QtDialogWindow.h"
-#include "tests/ui/DialogRecorder.h"
+#include "tests/support/WindowPump.h"
+#include "tests/ui/ControllerLine.h"
+#include "tests/ui/TestWindows.h"
 
 int main(int argc, char** argv) {
-    // Listing the tests at build time runs without a display as well.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    platform::ui::qt::QtWindowSystem::Install();
-    // The same Qt windows, with the dialog behind each one on record.
-    testing_ui::InstallDialogRecorder();
+    testing_ui::ReadLineArguments(argc, argv);
+    // The window system may keep the count until the program's very end.
+    static int count = argc;
+    testing_support::StartWindowSystem(count, argv);
+    // The same windows, each seen through the tests' stand-in.
+    testing_ui::InstallTestWindows();
     return RUN_ALL_TESTS();
 }

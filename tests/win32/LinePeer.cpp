@@ -29,6 +29,14 @@ std::string& LinePeer::PortName() {
     return name;
 }
 
+void LinePeer::TakePortArgument(int argc, char** argv) {
+    const std::string flag = "--port=";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind(flag, 0) == 0) PortName() = arg.substr(flag.size());
+    }
+}
+
 std::string LinePeer::Ask(const std::string& command) {
     std::lock_guard<std::mutex> hold(g_peerMutex);
     std::fflush(stdout);

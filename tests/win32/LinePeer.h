@@ -15,6 +15,9 @@ public:
     // The COM name the peer registered ("COM5"), set from the command line.
     static std::string& PortName();
     static std::string PortPath() { return "\\\\.\\" + PortName(); }
+    // Takes the port name from the command line the peer script gives:
+    // --port=COM5.
+    static void TakePortArgument(int argc, char** argv);
 
     // Sends a command and returns what follows "ok"; a test failure (and
     // an empty answer) when the peer answers anything else.

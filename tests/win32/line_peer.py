@@ -125,8 +125,14 @@ class Line:
         return got
 
     def drain(self):
-        while self.recv(4096, 0):
-            pass
+        # What the program wrote earlier and no one read; recv() with no
+        # time left would not look.
+        while select.select([self.master], [], [], 0)[0]:
+            try:
+                if not os.read(self.master, 4096):
+                    break
+            except (BlockingIOError, OSError):
+                break
         termios.tcflush(self.slave, termios.TCIFLUSH)
 
     def pending(self):
@@ -258,7 +264,9 @@ class Prefix:
         if os.path.lexists(self.dosdevice):
             os.unlink(self.dosdevice)
         if self.kept_server:
-            subprocess.run(self.emulator + ["--start-server"], env=self.env, stdin=subprocess.DEVNULL,
+            # Without this run's display, which may end with the run.
+            env = {k: v for k, v in self.env.items() if k != "DISPLAY"}
+            subprocess.run(self.emulator + ["--start-server"], env=env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 

@@ -4,8 +4,6 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
-#include <memory>
-
 #include "platform/ui/qt/QtDialogWindow.h"
 
 namespace testing_support {
@@ -13,8 +11,10 @@ namespace testing_support {
 void StartWindowSystem(int& argc, char** argv) {
     // Listing the tests at build time runs without a display as well.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static std::unique_ptr<QApplication> app;
-    app = std::make_unique<QApplication>(argc, argv);
+    // Kept to the process's end and never destroyed: as a static it would
+    // go after Qt's own statics, and its destructor would crash the exit.
+    static QApplication* const app = new QApplication(argc, argv);
+    (void)app;
     platform::ui::qt::QtWindowSystem::Install();
 }
 
