@@ -57,6 +57,11 @@ UINT VirtualKey(Press key) {
     return 0;
 }
 
+// Delivers the messages queued now, and those they queue in turn.
+void Deliver() {
+    PumpUntil([] { return HIWORD(GetQueueStatus(QS_ALLPOSTMESSAGE | QS_INPUT)) == 0; });
+}
+
 }  // namespace
 
 void Click(DialogBase& dialog, int id) {
@@ -64,7 +69,7 @@ void Click(DialogBase& dialog, int id) {
     // The mouse reaches neither a disabled control nor one in a disabled window.
     if (!control || !IsWindowEnabled(control) || !IsWindowEnabled(HandleOf(dialog))) return;
     SendMessageW(control, BM_CLICK, 0, 0);
-    PumpQueued();
+    Deliver();
 }
 
 void PressKey(DialogBase& dialog, int id, Press key) {
@@ -75,7 +80,7 @@ void PressKey(DialogBase& dialog, int id, Press key) {
     const LPARAM extended = key == Press::KeypadEnter ? (1 << 24) : 0;
     PostMessageW(focus, WM_KEYDOWN, VirtualKey(key), 1 | extended);
     PostMessageW(focus, WM_KEYUP, VirtualKey(key), 0xC0000001 | extended);
-    PumpQueued();
+    Deliver();
 }
 
 void Type(DialogBase& dialog, int id, std::string_view text) {
@@ -85,7 +90,7 @@ void Type(DialogBase& dialog, int id, std::string_view text) {
     SendMessageW(field, EM_SETSEL, 0, -1);
     if (text.empty()) SendMessageW(field, WM_CHAR, VK_BACK, 1);
     for (wchar_t c : Wide(text)) SendMessageW(field, WM_CHAR, c, 1);
-    PumpQueued();
+    Deliver();
 }
 
 int FocusedControl(const DialogBase& dialog) {
@@ -116,7 +121,7 @@ std::string SelectedText(const DialogBase& dialog, int id) {
 
 void CloseWindow(DialogBase& dialog) {
     PostMessageW(HandleOf(dialog), WM_SYSCOMMAND, SC_CLOSE, 0);
-    PumpQueued();
+    Deliver();
 }
 
 bool TakesInput(const DialogBase& dialog) { return IsWindowEnabled(HandleOf(dialog)); }
@@ -200,7 +205,7 @@ int RowsPerPage(const DialogBase& dialog, int id) {
 void ScrollListPages(DialogBase& dialog, int id, int pages) {
     for (int i = 0; i < std::abs(pages); ++i)
         SendMessageW(Item(dialog, id), WM_VSCROLL, pages < 0 ? SB_PAGEUP : SB_PAGEDOWN, 0);
-    PumpQueued();
+    Deliver();
 }
 
 void ScrollListTo(DialogBase& dialog, int id, int row) {
@@ -210,7 +215,7 @@ void ScrollListTo(DialogBase& dialog, int id, int row) {
     const int rowHeight = std::max(1, static_cast<int>(first.bottom - first.top));
     // As the mouse wheel scrolls: by whole rows of pixels.
     SendMessageW(list, LVM_SCROLL, 0, static_cast<LPARAM>(row - TopRow(dialog, id)) * rowHeight);
-    PumpQueued();
+    Deliver();
 }
 
 std::string CellText(const DialogBase& dialog, int id, int row, int column) {
@@ -242,6 +247,7 @@ struct MessageBoxes::Watch {
     int closed = 0;
     std::string last;
     UINT_PTR timer = 0;
+    bool looking = false;
 
     static std::map<UINT_PTR, Watch*>& Running() {
         static std::map<UINT_PTR, Watch*> running;
@@ -251,6 +257,9 @@ struct MessageBoxes::Watch {
         if (const auto it = Running().find(timer); it != Running().end()) it->second->Look();
     }
     void Look() {
+        // The handler may pump: the timer's next tick waits for it.
+        if (looking) return;
+        looking = true;
         for (const HWND box : Boxes()) {
             if (GetWindow(box, GW_OWNER) != owner) continue;
             const std::string text = TextOf(box);
@@ -259,6 +268,7 @@ struct MessageBoxes::Watch {
             last = text;
             SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         }
+        looking = false;
     }
     // The message boxes shown now: dialogs of the system's, not the program's.
     static std::vector<HWND> Boxes() {
