@@ -2,7 +2,6 @@
 
 // What the window-contract tests share: the test dialogs, the window
 // system's pump and a person's actions, all seen through the neutral layer.
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -54,7 +53,7 @@ inline const ListColumn kViewColumns[] = {{"Номер", 40}, {"Байты", 120
 // clicks, a check box and an edit box. Row `i` of the list is serial
 // first + i, its first cell "row NNNNN". It records what its window asks of
 // it and what reaches it.
-class ViewDialog : public DialogBase {
+class ViewDialog : public DialogBase, public SerialRows {
 public:
     explicit ViewDialog(DialogBase* parent = nullptr) : DialogBase(kViewTemplate, parent) {
         for (int id : {IDC_BACK, IDC_FORWARD})
@@ -62,19 +61,8 @@ public:
     }
 
     // Adds `added` rows at the end and drops the `dropped` oldest.
-    void Append(int added, int dropped = 0) {
-        first += dropped;
-        count += added - dropped;
-        Window().SetListRowCount(IDC_ROWS, count, dropped);
-    }
-    static std::string RowName(int serial) {
-        char name[16];
-        std::snprintf(name, sizeof name, "row %05d", serial);
-        return name;
-    }
+    void Append(int added, int dropped = 0) { SerialRows::Append(Window(), IDC_ROWS, added, dropped); }
 
-    int first = 0;  // serial of row 0
-    int count = 0;
     std::vector<int> clicks;   // buttons clicked
     std::map<int, int> fired;  // timer -> times it fired
     std::vector<int> ticks;    // timers, in the order they fired
