@@ -5,7 +5,6 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QImage>
-#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -26,10 +25,6 @@ ReportList* ListOf(const ViewDialog& dialog) { return WidgetAs<ReportList>(dialo
 
 // Paints the list's rows now, as a screen update would.
 QImage Painted(ReportList* list) { return list->viewport()->grab().toImage(); }
-
-std::string TopRowText(ReportList* list) {
-    return list->model()->index(list->rowAt(0), 0).data().toString().toStdString();
-}
 
 bool RowInView(ReportList* list, int row) {
     const QRect cell = list->visualRect(list->model()->index(row, 0));
@@ -86,31 +81,6 @@ TEST(ReportList, OnlyTheRowsInViewAreAskedFor) {
     EXPECT_LT(*dialog.asked.rbegin(), shown);
 }
 
-TEST(ReportList, AListAtItsEndFollowsNewRows) {
-    ViewDialog dialog;
-    dialog.ShowModeless();
-    ReportList* list = ListOf(dialog);
-    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));  // empty
-    dialog.Append(3);
-    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));  // all in view
-    dialog.Append(kManyRows - 3);
-    for (int batch = 0; batch < 5; ++batch) {
-        dialog.Append(80, 80);
-        ASSERT_EQ(dialog.Window().ListRowCount(IDC_ROWS), kManyRows);
-        EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS)) << batch;
-        EXPECT_TRUE(RowInView(list, kManyRows - 1)) << batch;
-        EXPECT_EQ(list->model()->index(kManyRows - 1, 0).data().toString().toStdString(),
-                  ViewDialog::RowName(dialog.first + kManyRows - 1));
-    }
-    // Emptied and filled again, it still follows.
-    dialog.first += dialog.count;
-    dialog.count = 0;
-    dialog.Window().SetListRowCount(IDC_ROWS, 0, 0);
-    EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));
-    dialog.Append(500);
-    EXPECT_TRUE(RowInView(list, 499));
-}
-
 TEST(ReportList, AListAtItsEndStaysThereWhenItGrowsTaller) {
     ViewDialog dialog;
     dialog.ShowModeless();
@@ -119,36 +89,6 @@ TEST(ReportList, AListAtItsEndStaysThereWhenItGrowsTaller) {
     list->resize(list->width(), list->height() * 2);
     EXPECT_TRUE(RowInView(list, 999));
     EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));
-}
-
-TEST(ReportList, AListScrolledUpKeepsShowingTheSameRows) {
-    const struct {
-        int top;      // the top row before
-        int added;    // rows added at the end
-        int dropped;  // rows dropped at the top
-        int topAfter;
-    } cases[] = {
-        {5000, 80, 80, 4920},  // the same row, moved up
-        {5000, 200, 0, 5000},  // nothing dropped: nothing moves
-        {30, 80, 80, 0},       // the rows in view were dropped: the oldest left
-        {5000, 0, 9000, 0},    // most rows dropped, none added
-    };
-    for (const auto& c : cases) {
-        ViewDialog dialog;
-        dialog.ShowModeless();
-        ReportList* list = ListOf(dialog);
-        dialog.Append(kManyRows);
-        list->verticalScrollBar()->setValue(c.top);
-        ASSERT_EQ(TopRowText(list), ViewDialog::RowName(c.top));
-        EXPECT_FALSE(dialog.Window().ListAtEnd(IDC_ROWS));
-
-        dialog.Append(c.added, c.dropped);
-        EXPECT_EQ(list->rowAt(0), c.topAfter) << c.top << " -" << c.dropped;
-        if (c.top >= c.dropped) {
-            EXPECT_EQ(TopRowText(list), ViewDialog::RowName(c.top)) << c.top;
-        }
-        EXPECT_EQ(dialog.Window().ListAtEnd(IDC_ROWS), RowInView(list, dialog.count - 1));
-    }
 }
 
 TEST(ReportList, MarkedCharactersAreToldToAssistiveTools) {

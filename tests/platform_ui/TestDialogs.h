@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
+#include "platform/ui/DialogTemplate.h"
 
 namespace testing_ui {
 
@@ -81,6 +82,25 @@ inline constexpr ControlTemplate kSmallControls[] = {
 
 inline constexpr DialogTemplate kSmallTemplate{201, "IDD_SMALL", "Малый",       135, 46, "MS Shell Dlg",
                                                8,   false,       kSmallControls};
+
+// A report list's rows, numbered serially: row `i` is serial first + i,
+// its first cell "row NNNNN".
+struct SerialRows {
+    int first = 0;  // serial of row 0
+    int count = 0;
+
+    // Adds `added` rows at the end of list `id` and drops the `dropped` oldest.
+    void Append(platform::ui::DialogWindow& window, int id, int added, int dropped) {
+        first += dropped;
+        count += added - dropped;
+        window.SetListRowCount(id, count, dropped);
+    }
+    static std::string RowName(int serial) {
+        char name[16];
+        std::snprintf(name, sizeof name, "row %05d", serial);
+        return name;
+    }
+};
 
 // What a dialog under test records.
 struct Recorder {

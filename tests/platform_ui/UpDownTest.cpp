@@ -32,21 +32,6 @@ TEST(UpDown, ArrowsReportTheSignOfTheChange) {
     EXPECT_TRUE(Widget(panel, IDC_PORT_SPIN)->rect().contains(down->geometry()));
 }
 
-TEST(UpDown, ArrowKeysPressTheArrowsWhenFocused) {
-    PanelDialog panel;
-    std::vector<int> deltas;
-    panel.Map(Notification::UpDownStep, IDC_PORT_SPIN, [&](int delta) { deltas.push_back(delta); });
-    panel.ShowModeless();
-    QWidget* spin = Widget(panel, IDC_PORT_SPIN);
-    spin->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(WindowOf(panel).focusWidget(), spin);
-
-    QTest::keyClick(spin, Qt::Key_Up);
-    QTest::keyClick(spin, Qt::Key_Down);
-    QTest::keyClick(spin, Qt::Key_Down);
-    EXPECT_EQ(deltas, (std::vector<int>{-1, +1, +1}));
-}
-
 TEST(UpDown, WithoutArrowKeysTheKeysAreNotTaken) {
     platform::ui::qt::UpDownControl control(QStringLiteral("IDC_X"), false);
     QSignalSpy spy(&control, &platform::ui::qt::UpDownControl::deltaPos);

@@ -2,7 +2,6 @@
 
 // A dialog with a report list, a strip chart and the buttons a window's
 // keys click, for the list, chart, timer and key tests.
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -42,7 +41,7 @@ inline const ListColumn kViewColumns[] = {{"Номер", 40}, {"Байты", 120
 
 // Its rows are numbered serially: row `i` of the list is serial first + i,
 // its first cell "row NNNNN". It counts the rows the window asks for.
-class ViewDialog : public DialogBase {
+class ViewDialog : public DialogBase, public SerialRows {
 public:
     ViewDialog() : DialogBase(kViewTemplate) {
         OnNotify(Notification::Clicked, IDC_BACK, [this](int) { ++backClicks; });
@@ -50,19 +49,8 @@ public:
     }
 
     // Adds `added` rows at the end and drops the `dropped` oldest.
-    void Append(int added, int dropped = 0) {
-        first += dropped;
-        count += added - dropped;
-        Window().SetListRowCount(IDC_ROWS, count, dropped);
-    }
-    static std::string RowName(int serial) {
-        char name[16];
-        std::snprintf(name, sizeof name, "row %05d", serial);
-        return name;
-    }
+    void Append(int added, int dropped = 0) { SerialRows::Append(Window(), IDC_ROWS, added, dropped); }
 
-    int first = 0;  // serial of row 0
-    int count = 0;
     std::vector<TextMark> marks;  // every row carries these
     mutable std::set<int> asked;  // rows asked for
     mutable int asks = 0;

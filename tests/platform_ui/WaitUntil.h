@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "platform/ui/qt/OwnerModal.h"
+
 namespace testing_ui {
 
 // Processes events until `condition` holds or `ms` ran out.
@@ -27,7 +29,7 @@ inline void DrainEvents() {
     for (int round = 0; round < 20; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-// Watches for the application's topmost modal widget while some modal
+// Watches for the innermost modal window while some modal
 // loop runs, and hands each one it sees to `action` (which usually closes
 // it). Polls from a timer, so it works inside nested event loops.
 class ModalWatcher : public QObject {
@@ -35,8 +37,9 @@ public:
     explicit ModalWatcher(std::function<void(QWidget*)> action) : action_(std::move(action)) {
         timer_.setInterval(5);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible() && modal != ignored_)
-                action_(modal);
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) modal = platform::ui::qt::RunningModalWindow();
+            if (modal && modal->isVisible() && modal != ignored_) action_(modal);
         });
         timer_.start();
     }

@@ -57,43 +57,6 @@ TEST(WindowMenu, StandardItemsThenAppendedOnes) {
         EXPECT_TRUE(action->isSeparator() || !action->objectName().isEmpty()) << action->text().toStdString();
 }
 
-TEST(WindowMenu, NoMinimiseWithoutAMinimiseBox) {
-    SmallDialog small;
-    const QStringList expected{QStringLiteral("Переместить"), QStringLiteral("-"), QStringLiteral("Закрыть")};
-    EXPECT_EQ(Entries(WindowOf(small).WindowMenu()), expected);
-}
-
-TEST(WindowMenu, AppendedItemsDispatchTheirCodesAfterTheMenuCloses) {
-    PanelDialog panel;
-    panel.AppendMenuItem("&О проекте...", 16);
-    panel.AppendMenuItem("Скорость ...", 114);
-    panel.ShowModeless();
-
-    auto* about = WindowOf(panel).findChild<QAction*>(QStringLiteral("CMD_16"));
-    auto* speed = WindowOf(panel).findChild<QAction*>(QStringLiteral("CMD_114"));
-    ASSERT_NE(about, nullptr);
-    ASSERT_NE(speed, nullptr);
-    speed->trigger();
-    EXPECT_TRUE(panel.sysCommands.empty());  // not inside the menu's activation
-    about->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return panel.sysCommands.size() == 2; }));
-    EXPECT_EQ(panel.sysCommands, (std::vector<unsigned>{114, 16}));
-    EXPECT_EQ(panel.sysThreads.front(), std::this_thread::get_id());
-}
-
-TEST(WindowMenu, CloseItemCancelsAndMinimiseMinimises) {
-    PanelDialog panel;
-    panel.ShowModeless();
-    QtDialogWindow& window = WindowOf(panel);
-    window.findChild<QAction*>(QString::fromLatin1(QtDialogWindow::kMinimiseActionName))->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return window.isMinimized(); }));
-
-    window.findChild<QAction*>(QString::fromLatin1(QtDialogWindow::kCloseActionName))->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return panel.cancelCount == 1; }));
-    EXPECT_FALSE(panel.IsVisible());
-    EXPECT_EQ(panel.Result(), DialogBase::kIdCancel);
-}
-
 TEST(WindowMenu, RightClickOnFreeAreaOpensItButNotOnAControl) {
     PanelDialog panel;
     panel.ShowModeless();

@@ -26,7 +26,6 @@ using platform::ui::ChartData;
 using platform::ui::ChartSeries;
 using platform::ui::ChartText;
 using platform::ui::FileQuestion;
-using platform::ui::Key;
 using platform::ui::ListRow;
 using platform::ui::MarksText;
 using platform::ui::TextMark;
@@ -43,8 +42,6 @@ std::wstring ClassOf(HWND hwnd) {
 
 int Top(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); }
 int PerPage(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)); }
-// As the mouse wheel scrolls: by whole rows of pixels.
-void ScrollBy(HWND list, int pixels) { SendMessageW(list, LVM_SCROLL, 0, pixels); }
 
 // A cell as another program reads it.
 std::string CellText(HWND list, int row, int column) {
@@ -70,13 +67,6 @@ std::string MarksThroughMessage(HWND list, int row, int column) {
             (text.empty() ? "" : " ") + std::to_string(AnswerFirst(answer)) + "+" + std::to_string(AnswerCount(answer));
     }
     return text;
-}
-
-// Waits until everything queued before now has been delivered.
-void AfterQueued(DialogBase& dialog) {
-    bool reached = false;
-    dialog.PostToDialog([&] { reached = true; });
-    ASSERT_TRUE(PumpUntil([&] { return reached; }));
 }
 
 // A window's client area as WM_PRINTCLIENT draws it, for reading pixels.
@@ -189,60 +179,6 @@ TEST(Win32Views, ListAsksTheDialogOnlyForTheRowsItDrawsOncePerRow) {
     // The cells as another program reads them, straight from the dialog.
     EXPECT_EQ(CellText(list, top, 0), std::to_string(top));
     EXPECT_EQ(CellText(list, 17, 2), "00 11 22 33 44");
-}
-
-TEST(Win32Views, ListFollowsTheNewestRowsUnlessScrolledUp) {
-    ViewDialog dialog;
-    ASSERT_TRUE(dialog.Show());
-    auto& window = WindowOf(dialog);
-    const HWND list = dialog.Item(IDC_FRAMES);
-    window.SetListColumns(IDC_FRAMES, kViewColumns);
-    window.SetListRowCount(IDC_FRAMES, 500, 0);
-    const int perPage = PerPage(list);
-    ASSERT_GT(perPage, 3);
-
-    // New rows come into view; so does the newest when the oldest go.
-    window.SetListRowCount(IDC_FRAMES, 580, 0);
-    EXPECT_EQ(Top(list), 580 - perPage);
-    dialog.first += 80;
-    window.SetListRowCount(IDC_FRAMES, 580, 80);
-    EXPECT_EQ(Top(list), 580 - perPage);
-    EXPECT_EQ(CellText(list, 579, 0), std::to_string(dialog.first + 579));
-    EXPECT_TRUE(window.ListAtEnd(IDC_FRAMES));
-
-    // A person scrolls up and picks a row: the rows in view stay in view
-    // and the picked one stays picked while rows come and go.
-    for (int page = 0; page < 5; ++page) SendMessageW(list, WM_VSCROLL, SB_PAGEUP, 0);
-    const int scrolled = Top(list);
-    ASSERT_GE(scrolled, 160);
-    EXPECT_FALSE(window.ListAtEnd(IDC_FRAMES));
-    const std::string shown = CellText(list, scrolled, 0);
-    LVITEMW pick{};
-    pick.state = pick.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(scrolled + 2), reinterpret_cast<LPARAM>(&pick));
-    const std::string picked = CellText(list, scrolled + 2, 0);
-    dialog.first += 80;
-    window.SetListRowCount(IDC_FRAMES, 580, 80);
-    EXPECT_EQ(Top(list), scrolled - 80);
-    EXPECT_EQ(CellText(list, Top(list), 0), shown);
-    const auto selected = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-    EXPECT_EQ(CellText(list, selected, 0), picked);
-    window.SetListRowCount(IDC_FRAMES, 660, 0);  // new rows alone move nothing
-    EXPECT_EQ(Top(list), scrolled - 80);
-
-    // At the top, the oldest remaining row is first.
-    ScrollBy(list, -100000);
-    ASSERT_EQ(Top(list), 0);
-    dialog.first += 80;
-    window.SetListRowCount(IDC_FRAMES, 660, 80);
-    EXPECT_EQ(Top(list), 0);
-    EXPECT_EQ(CellText(list, 0, 0), std::to_string(dialog.first));
-
-    // Back at the end, the list follows again.
-    ScrollBy(list, 100000);
-    EXPECT_TRUE(window.ListAtEnd(IDC_FRAMES));
-    window.SetListRowCount(IDC_FRAMES, 740, 80);
-    EXPECT_EQ(Top(list), 740 - perPage);
 }
 
 struct MarksCase {
@@ -387,102 +323,6 @@ TEST(Win32Views, ChartTellsWhatItShowsAndDrawsEachSeriesOnItsOwnScale) {
         RedrawWindow(chart, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         EXPECT_EQ(window.ChartDescription(IDC_TRACE), ChartText(data));
     }
-}
-
-TEST(Win32Views, TimersTickUntilKilledAndNothingTicksWithoutOne) {
-    ViewDialog dialog;
-    ASSERT_TRUE(dialog.Show());
-    auto& window = WindowOf(dialog);
-    const auto count = [&](int id) { return std::count(dialog.ticks.begin(), dialog.ticks.end(), id); };
-
-    window.SetTimer(7, 20);
-    window.SetTimer(8, 30);
-    EXPECT_TRUE(window.TimerRunning(7));
-    EXPECT_FALSE(window.TimerRunning(9));
-    ASSERT_TRUE(PumpUntil([&] { return count(7) >= 3 && count(8) >= 3; }));
-
-    window.KillTimer(7);
-    EXPECT_FALSE(window.TimerRunning(7));
-    const auto killedAt = count(7);
-    const auto eightAt = count(8);
-    ASSERT_TRUE(PumpUntil([&] { return count(8) >= eightAt + 3; }));
-    EXPECT_EQ(count(7), killedAt);
-
-    // A timer that kills itself at its tick ticks once.
-    dialog.onTick = [&](int id) {
-        if (id == 8) window.KillTimer(8);
-    };
-    const auto eightBefore = count(8);
-    ASSERT_TRUE(PumpUntil([&] { return count(8) > eightBefore; }));
-    EXPECT_FALSE(window.TimerRunning(8));
-
-    // Set again, a timer runs again.
-    window.SetTimer(7, 20);
-    ASSERT_TRUE(PumpUntil([&] { return count(7) >= killedAt + 2; }));
-    window.KillTimer(7);
-
-    // With no timer set, nothing comes.
-    const auto total = dialog.ticks.size();
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(dialog.ticks.size(), total);
-}
-
-// The control that has the focus when the key is pressed.
-class KeyCommands : public ::testing::TestWithParam<int> {};
-
-TEST_P(KeyCommands, ClickTheBoundButtonWhileItIsEnabled) {
-    ViewDialog dialog;
-    ASSERT_TRUE(dialog.Show());
-    auto& window = WindowOf(dialog);
-    window.SetListColumns(IDC_FRAMES, kViewColumns);
-    window.SetListRowCount(IDC_FRAMES, 100, 0);
-    window.SetKeyCommand(Key::Left, IDC_BACK);
-    window.SetKeyCommand(Key::Right, IDC_FORWARD);
-    const HWND focus = dialog.Item(GetParam());
-    window.SetFocus(GetParam());
-    ASSERT_EQ(GetFocus(), focus);
-    const auto press = [&](WPARAM key) {
-        PostMessageW(focus, WM_KEYDOWN, key, 1);
-        PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
-        AfterQueued(dialog);
-    };
-
-    press(VK_RIGHT);
-    press(VK_LEFT);
-    EXPECT_EQ(dialog.clicks, (std::vector<int>{IDC_FORWARD, IDC_BACK}));
-    EXPECT_EQ(GetFocus(), focus);  // the key was the command's, not a move
-
-    // A disabled button is not clicked; keys bound to nothing are the
-    // controls' own.
-    window.Enable(IDC_FORWARD, false);
-    press(VK_RIGHT);
-    window.Enable(IDC_FORWARD, true);
-    press(VK_UP);
-    press(VK_DOWN);
-    EXPECT_EQ(dialog.clicks, (std::vector<int>{IDC_FORWARD, IDC_BACK}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Win32Views, KeyCommands, ::testing::Values(IDC_FRAMES, IDC_BACK, IDC_FORWARD, IDC_NOTE));
-
-TEST(Win32Views, ModelessWindowOverAModalLoopGetsItsKeys) {
-    SmallDialog modal;
-    ViewDialog view(&modal);
-    view.Window().SetKeyCommand(Key::Right, IDC_FORWARD);
-    HWND afterTab = nullptr;
-    modal.PostToDialog([&] {
-        view.ShowModeless();
-        view.GotoDlgCtrl(IDC_BACK);
-        // Tab is the dialog manager's, for the window the key is in.
-        PostMessageW(view.Item(IDC_BACK), WM_KEYDOWN, VK_TAB, 1);
-        PostMessageW(view.Item(IDC_BACK), WM_KEYDOWN, VK_RIGHT, 1);
-        modal.PostToDialog([&] {
-            afterTab = GetFocus();
-            modal.EndDialog(5);
-        });
-    });
-    EXPECT_EQ(modal.DoModal(), 5);
-    EXPECT_EQ(afterTab, view.Item(IDC_FORWARD));
-    EXPECT_EQ(view.clicks, std::vector<int>{IDC_FORWARD});
 }
 
 // Answers the file dialog that `dialog`'s window opens, from a timer of

@@ -8,19 +8,29 @@
 namespace platform::ui::qt {
 
 DropDownCombo::DropDownCombo(QWidget* parent) : QComboBox(parent) {
-    setEditable(true);
+    // Qt selects an entry whose text the field matches exactly when Enter
+    // is pressed or editing ends; the selection stays what the typing made
+    // it. The field's signals reach this box before and after Qt's own
+    // handlers, which the field is connected to when it is set.
+    auto* field = new QLineEdit(this);
+    field->setPalette(palette());  // as setEditable makes it
+    const auto hold = [this] { holding_ = typed_; };
+    const auto repair = [this] {
+        if (holding_ && currentIndex() != typedIndex_) SelectKeepingText(typedIndex_, lineEdit()->text());
+        holding_ = false;
+    };
+    connect(field, &QLineEdit::returnPressed, this, hold);
+    connect(field, &QLineEdit::editingFinished, this, hold);
+    setLineEdit(field);
+    connect(field, &QLineEdit::returnPressed, this, repair);
+    connect(field, &QLineEdit::editingFinished, this, repair);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &DropDownCombo::FieldEdited);
-    // Qt selects an entry whose text the field matches exactly when editing
-    // ends; the selection stays what the typing made it.
-    connect(lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        if (typed_ && currentIndex() != typedIndex_) SelectKeepingText(typedIndex_, lineEdit()->text());
-    });
+    connect(field, &QLineEdit::textEdited, this, &DropDownCombo::FieldEdited);
     // Any selection made otherwise -- from the list, or by the program --
     // replaces the typed text.
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (!selecting_) typed_ = false;
+        if (!selecting_ && !holding_) typed_ = false;
     });
     view()->installEventFilter(this);
 }

@@ -28,6 +28,7 @@ private:
     bool typed_ = false;      // the field holds typed text, not an entry's
     int typedIndex_ = -1;     // what the typing selected
     bool selecting_ = false;  // inside SelectKeepingText
+    bool holding_ = false;    // Qt's own handlers of the field's end run now
 };
 
 }  // namespace platform::ui::qt

@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include "platform/ui/qt/ControlText.h"
+#include "platform/ui/qt/OwnerModal.h"
 #include "platform/ui/qt/PaintPacer.h"
 
 namespace platform::ui::qt {
@@ -63,7 +64,11 @@ QWidget* QtDialogWindow::Control(int id) const {
     return it == controls_.end() ? nullptr : it->second;
 }
 
-int QtDialogWindow::RunModal() { return exec(); }
+int QtDialogWindow::RunModal() {
+    setResult(0);
+    RunOverOwner(this, parentWidget());
+    return result();
+}
 
 void QtDialogWindow::ShowModeless() { show(); }
 
@@ -244,7 +249,8 @@ void QtDialogWindow::MessageBox(const char* name, std::string_view text) {
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Warning, windowTitle(), FromUtf8(text), QMessageBox::Ok, this);
     box->setObjectName(QString::fromLatin1(name));
-    box->exec();
+    box->setWindowModality(Qt::NonModal);  // the loop below takes the input from this window only
+    RunOverOwner(box, this);
     delete box.data();  // already gone if the dialog went while it was open
 }
 

@@ -1,17 +1,14 @@
 // System commands sent from other threads: served on the dialog's thread,
 // also inside modal loops; waiters released by completion, stop, bound or
 // the dialog's end.
-#include <QAbstractButton>
-#include <QMessageBox>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
-#include "QtDialogs.h"
-#include "WaitUntil.h"
+#include "Contract.h"
 #include "platform/Event.h"
 
 namespace testing_ui {
@@ -50,10 +47,10 @@ TEST(SysCommand, SameThreadRunsAtOnce) {
 
 TEST(SysCommand, WorkerRequestIsServedOnTheDialogThread) {
     PanelDialog panel;
-    panel.ShowModeless();
+    ASSERT_TRUE(Show(panel));
     Sender sender;
-    sender.Start(panel, 113, nullptr, 5000);
-    ASSERT_TRUE(WaitUntil([&] { return sender.done.load(); }));
+    sender.Start(panel, 113, nullptr, 10000);
+    ASSERT_TRUE(PumpUntil([&] { return sender.done.load(); }));
     EXPECT_TRUE(sender.result);
     ASSERT_EQ(panel.sysCommands.size(), 1u);
     EXPECT_EQ(panel.sysCommands[0], 113u);
@@ -70,54 +67,52 @@ TEST(SysCommand, TheSenderWaitsUntilTheHandlerHasReturned) {
         for (int i = 0; i < 50; ++i) std::this_thread::yield();
         senderDoneInsideHandler = sender.done.load();
     };
-    sender.Start(panel, 112, nullptr, 5000);
-    ASSERT_TRUE(WaitUntil([&] { return sender.done.load(); }));
+    sender.Start(panel, 112, nullptr, 10000);
+    ASSERT_TRUE(PumpUntil([&] { return sender.done.load(); }));
     EXPECT_FALSE(senderDoneInsideHandler);
     EXPECT_TRUE(sender.result);
 }
 
 TEST(SysCommand, ServedWhileAMessageBoxIsOpen) {
     PanelDialog panel;
-    panel.ShowModeless();
+    ASSERT_TRUE(Show(panel));
     bool servedInsideBox = false;
     bool boxOpen = false;
     panel.onSysCommand = [&](unsigned) { servedInsideBox = boxOpen; };
 
     Sender sender;
-    ModalWatcher watcher([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box) return;
-        if (!sender.thread.joinable())
-            sender.Start(panel, 113, nullptr, 5000);
-        else if (sender.done)
-            box->button(QMessageBox::Ok)->click();
+    MessageBoxes boxes(panel, [&](const std::string&) {
+        if (!sender.thread.joinable()) sender.Start(panel, 113, nullptr, 10000);
+        return sender.done.load();
     });
-    QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("open"), QMessageBox::Ok,
-                    &WindowOf(panel));
     boxOpen = true;
-    box.exec();
+    panel.MessageBox("открыто");
     boxOpen = false;
     ASSERT_TRUE(sender.done);
     EXPECT_TRUE(sender.result);
     EXPECT_TRUE(servedInsideBox);
+    EXPECT_EQ(boxes.LastText(), "открыто");
 }
 
 TEST(SysCommand, ServedWhileAnotherModalDialogRuns) {
     PanelDialog panel;
-    panel.ShowModeless();
-    SmallDialog child(&panel);
+    ASSERT_TRUE(Show(panel));
+    ViewDialog child(&panel);
     bool servedInsideChild = false;
     panel.onSysCommand = [&](unsigned) { servedInsideChild = child.IsVisible(); };
 
+    // The child's modal loop delivers its timer: the first tick sends, a
+    // tick after the answer ends the child.
     Sender sender;
-    ModalWatcher watcher([&](QWidget* modal) {
-        if (modal != &WindowOf(child)) return;
+    child.onTimer = [&](int) {
         if (!sender.thread.joinable())
-            sender.Start(panel, 112, nullptr, 5000);
+            sender.Start(panel, 112, nullptr, 10000);
         else if (sender.done)
-            child.EndDialog(DialogBase::kIdCancel);
-    });
-    EXPECT_EQ(child.DoModal(), DialogBase::kIdCancel);
+            child.EndDialog(IDCANCEL);
+    };
+    child.Window().SetTimer(1, 5);
+    EXPECT_EQ(child.DoModal(), IDCANCEL);
+    child.Window().KillTimer(1);
     ASSERT_TRUE(sender.done);
     EXPECT_TRUE(sender.result);
     EXPECT_TRUE(servedInsideChild);
@@ -137,7 +132,7 @@ TEST(SysCommand, StopReleasesAWaiterWhileTheDialogThreadIsBusy) {
     EXPECT_TRUE(panel.sysCommands.empty());
 
     // The late request is still served once the thread gets to it, harmlessly.
-    ASSERT_TRUE(WaitUntil([&] { return panel.sysCommands.size() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return panel.sysCommands.size() == 1; }));
     EXPECT_EQ(panel.PendingSysCommands(), 0);
 }
 
@@ -148,7 +143,7 @@ TEST(SysCommand, BoundRunsOutWhileTheDialogThreadIsBusy) {
     sender.thread.join();  // this thread serves nothing meanwhile
     EXPECT_FALSE(sender.result);
     EXPECT_GE(sender.took, std::chrono::milliseconds(40));
-    DrainEvents();
+    PumpQueued();
 }
 
 TEST(SysCommand, ARequestGivenUpOnDoesNotAnswerTheSendersNextOne) {
@@ -172,20 +167,22 @@ TEST(SysCommand, ARequestGivenUpOnDoesNotAnswerTheSendersNextOne) {
         secondDone = true;
     });
     while (panel.PendingSysCommands() < 2) std::this_thread::yield();
-    ASSERT_TRUE(WaitUntil([&] { return secondDone.load(); }));
+    ASSERT_TRUE(PumpUntil([&] { return secondDone.load(); }));
     worker.join();
     EXPECT_FALSE(firstResult);
     EXPECT_TRUE(secondResult);
     EXPECT_FALSE(secondDoneBeforeItsHandler);
-    const std::vector<unsigned> served{112, 113};
-    EXPECT_EQ(panel.sysCommands, served);
+    EXPECT_EQ(panel.sysCommands, (std::vector<unsigned>{112, 113}));
 }
 
-TEST(SysCommand, DestroyedDialogReleasesItsWaiters) {
+TEST(SysCommand, RequestStillQueuedWhenTheDialogGoesIsReleased) {
     auto panel = std::make_unique<PanelDialog>();
+    ASSERT_TRUE(Show(*panel));
     Sender sender;
     sender.Start(*panel, 113, nullptr, 60000);
+    // Nothing is pumped: the request waits in the queue until the dialog goes.
     while (panel->PendingSysCommands() == 0) std::this_thread::yield();
+    EXPECT_EQ(panel->PendingSysCommands(), 1);
     panel.reset();
     sender.thread.join();
     EXPECT_FALSE(sender.result);
