@@ -54,7 +54,7 @@ void AutoReadWorker(linkcore::LinkState& s) {
         if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
             const int status = s.linkStatus.load();
             s.linkStatus.store(status < 1 ? 1 : status + 1);
-            // The whole buffer: for Kugoo M the frame and the byte after it.
+            // The whole buffer: a shorter frame takes the byte after it along.
             std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rxFrame.begin());
             std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rawRxFrame.begin());
             codec.DecodeRx(s.rxFrame);
