@@ -21,7 +21,7 @@
 #include "link/LinkState.h"
 #include "link/PortOps.h"
 #include "platform/Event.h"
-#include "protocols/Catalogue.h"
+#include "protocols/Codecs.h"
 #include "protocols/HaltenRs.h"
 #include "workers/FrameHunt.h"
 
@@ -185,7 +185,8 @@ void RunProtocol(int protocolIndex, const std::uint8_t* line, std::size_t lineSi
             FUZZ_CHECK(g_line.pos == start + framing.length);
             FUZZ_CHECK(std::equal(framing.sync.begin(), framing.sync.end(), buffer.get()));
             FUZZ_CHECK(std::equal(line + start, line + start + framing.length, buffer.get()));
-            if (protocol.descrambleRx) CheckDescrambleRoundTrip(buffer.get());
+            std::array<std::uint8_t, kBufferSize> probe{};
+            if (protocols::CodecAt(protocolIndex).DecodeRx(probe)) CheckDescrambleRoundTrip(buffer.get());
         }
 
         const bool lineUsedUp = g_line.pos == lineSize;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocols/Codecs.h"
+
 namespace protocols {
 
 std::string LineModeString(unsigned speed) {
@@ -10,11 +12,11 @@ std::string LineModeString(unsigned speed) {
     return text;
 }
 
-std::array<std::string_view, kProtocolCount> DecoderListEntries() {
-    std::array<std::string_view, kProtocolCount> entries{};
-    for (int i = 0; i < kProtocolCount; ++i) {
-        entries[static_cast<std::size_t>(i)] = Protocol(i).listEntry;
-    }
+const ProtocolInfo& Protocol(int index) { return CodecAt(index).Info(); }
+
+std::vector<std::string_view> DecoderListEntries() {
+    std::vector<std::string_view> entries;
+    for (const Codec* codec : Codecs()) entries.push_back(codec->Info().listEntry);
     return entries;
 }
 

@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace protocols {
 
-// Index of a decoder in the decoder list; kNoProtocol when nothing is selected.
+// Index of a decoder in the decoder list; kNoProtocol when nothing is
+// selected. The codec table (Codecs.cpp) lists the built-in decoders in
+// this order; a registered codec takes the next free index.
 enum ProtocolIndex : int { kNoProtocol = -1, kTest = 0, kHaltenRs = 1, kKugooM = 2 };
 
+// Decoders built in.
 inline constexpr int kProtocolCount = 3;
 
 // Mode string of a line speed; every decoder uses 8 data bits, no parity and
@@ -42,178 +46,52 @@ struct CaptureWaits {
     int laterFrame;      // each whole frame after frame 0
 };
 
-// Everything that differs between the decoders.
-struct ProtocolInfo {
-    ProtocolIndex index;
-    std::string_view listEntry;  // empty for "no selection"
+// Line modes the decoders share.
+inline constexpr LineMode kLine1200{"baud=1200 parity=N data=8 stop=1", 1200};
+inline constexpr LineMode kLine9600{"baud=9600 parity=N data=8 stop=1", 9600};
+inline constexpr LineMode kLineUnchanged{"", 0};
 
-    LineMode connect;   // set by Connect
-    LineMode runStart;  // set by a run start when the current speed differs
+// The catalogue data of a decoder: everything about it that is a number or
+// a text. What it does with its frames is its codec's (Codec.h). A member
+// left out is the answer of a decoder that reads and sends nothing.
+struct ProtocolInfo {
+    ProtocolIndex index = kNoProtocol;
+    std::string_view name{};       // short name for tools and reports; empty for "no selection"
+    std::string_view listEntry{};  // empty for "no selection"
+
+    LineMode connect = kLine1200;        // set by Connect
+    LineMode runStart = kLineUnchanged;  // set by a run start when the current speed differs
 
     // Receiving.
-    std::size_t rxFrameLength;         // 0: nothing is received
-    std::size_t syncCount;             // leading sync bytes of a frame
-    std::array<std::uint8_t, 2> sync;  // their values (first syncCount used)
-    bool descrambleRx;                 // received frames go through DescrambleRx
+    std::size_t rxFrameLength = 0;       // 0: nothing is received
+    std::size_t syncCount = 0;           // leading sync bytes of a frame
+    std::array<std::uint8_t, 2> sync{};  // their values (first syncCount used)
 
     // Display simulation.
-    bool simulationAllowed;          // false: a run start switches simulation off
-    std::size_t txFrameLength;       // 0: the simulator ends at once
-    std::size_t templateValueCount;  // values read by ParseTemplate
-    int txPauseMs;                   // sleep after each transmitted frame
-    int simulatorRefreshEvery;       // frames between CMD_SHOW_OUT_FRAME
-    int autoReadRefreshEvery;        // frames between CMD_SHOW_RX_FRAME
+    std::size_t txFrameLength = 0;        // 0: the simulator ends at once
+    std::size_t templateValueCount = 14;  // values read by ParseTemplate
+    int txPauseMs = 0;                    // sleep after each transmitted frame
+    int simulatorRefreshEvery = 0;        // frames between CMD_SHOW_OUT_FRAME
+    int autoReadRefreshEvery = 0;         // frames between CMD_SHOW_RX_FRAME
 
-    // Run commands: whether each worker reads anything. With
-    // autoReadAndCaptureStopOnly the continuous-read and capture commands stop
-    // the running workers and do nothing more.
-    bool singleRead;
-    bool autoRead;
-    bool capture;
-    bool autoReadAndCaptureStopOnly;
+    // Run commands: whether each worker reads anything.
+    bool singleRead = false;
+    bool autoRead = false;
+    bool capture = false;
 
-    // Single-read particulars: a time-out while hunting sets the time-out
-    // status; a published frame sets the status to 1; the frame as received is
-    // also kept in the raw copy.
-    bool singleReadHuntTimeoutIsTimeOut;
-    bool singleReadPublishesStatus;
-    bool singleReadKeepsRaw;
-
-    ReadWaits singleReadWaits;
-    ReadWaits autoReadWaits;
-    CaptureWaits captureWaits;
+    ReadWaits singleReadWaits{};
+    ReadWaits autoReadWaits{};
+    CaptureWaits captureWaits{};
 
     // Bytes read after the sync bytes.
     constexpr std::size_t RestLength() const { return rxFrameLength - syncCount; }
 };
 
-namespace detail {
-
-inline constexpr LineMode kLine1200{"baud=1200 parity=N data=8 stop=1", 1200};
-inline constexpr LineMode kLine9600{"baud=9600 parity=N data=8 stop=1", 9600};
-inline constexpr LineMode kLineUnchanged{"", 0};
-
-// Answer for -1 and for every index outside the list.
-inline constexpr ProtocolInfo kNoSelection{
-    .index = kNoProtocol,
-    .listEntry = "",
-    .connect = kLine1200,
-    .runStart = kLineUnchanged,
-    .rxFrameLength = 0,
-    .syncCount = 0,
-    .sync = {0x00, 0x00},
-    .descrambleRx = false,
-    .simulationAllowed = true,
-    .txFrameLength = 0,
-    .templateValueCount = 14,
-    .txPauseMs = 0,
-    .simulatorRefreshEvery = 0,
-    .autoReadRefreshEvery = 0,
-    .singleRead = false,
-    .autoRead = false,
-    .capture = false,
-    .autoReadAndCaptureStopOnly = false,
-    .singleReadHuntTimeoutIsTimeOut = false,
-    .singleReadPublishesStatus = false,
-    .singleReadKeepsRaw = false,
-    .singleReadWaits = {0, 0, 0},
-    .autoReadWaits = {0, 0, 0},
-    .captureWaits = {0, 0, 0},
-};
-
-inline constexpr std::array<ProtocolInfo, kProtocolCount> kCatalogue{{
-    {
-        .index = kTest,
-        .listEntry = " Неизвестный (Test)",
-        .connect = kLine1200,
-        .runStart = kLineUnchanged,
-        .rxFrameLength = 15,
-        .syncCount = 0,
-        .sync = {0x00, 0x00},
-        .descrambleRx = false,
-        .simulationAllowed = false,
-        .txFrameLength = 0,
-        .templateValueCount = 14,
-        .txPauseMs = 0,
-        .simulatorRefreshEvery = 0,
-        .autoReadRefreshEvery = 0,
-        .singleRead = true,
-        .autoRead = false,
-        .capture = false,
-        .autoReadAndCaptureStopOnly = true,
-        .singleReadHuntTimeoutIsTimeOut = false,
-        .singleReadPublishesStatus = true,
-        .singleReadKeepsRaw = false,
-        .singleReadWaits = {0, 0, 350},
-        .autoReadWaits = {0, 0, 0},
-        .captureWaits = {0, 0, 0},
-    },
-    {
-        .index = kHaltenRs,
-        .listEntry = " Halten RS",
-        .connect = kLine1200,
-        .runStart = kLine1200,
-        .rxFrameLength = 15,
-        .syncCount = 1,
-        .sync = {0x36, 0x00},
-        .descrambleRx = true,
-        .simulationAllowed = true,
-        .txFrameLength = 15,
-        .templateValueCount = 14,
-        .txPauseMs = 160,
-        .simulatorRefreshEvery = 5,
-        .autoReadRefreshEvery = 5,
-        .singleRead = true,
-        .autoRead = true,
-        .capture = true,
-        .autoReadAndCaptureStopOnly = false,
-        .singleReadHuntTimeoutIsTimeOut = false,
-        .singleReadPublishesStatus = false,
-        .singleReadKeepsRaw = true,
-        .singleReadWaits = {250, 0, 500},
-        .autoReadWaits = {500, 0, 500},
-        .captureWaits = {250, 200, 500},
-    },
-    {
-        .index = kKugooM,
-        .listEntry = " Kugoo M (QS-S4)",
-        .connect = kLine9600,
-        .runStart = kLine9600,
-        .rxFrameLength = 14,
-        .syncCount = 2,
-        .sync = {0x02, 0x0E},
-        .descrambleRx = false,
-        .simulationAllowed = true,
-        .txFrameLength = 20,
-        .templateValueCount = 19,
-        .txPauseMs = 80,
-        .simulatorRefreshEvery = 10,
-        .autoReadRefreshEvery = 10,
-        .singleRead = true,
-        .autoRead = true,
-        .capture = false,
-        .autoReadAndCaptureStopOnly = false,
-        .singleReadHuntTimeoutIsTimeOut = true,
-        .singleReadPublishesStatus = true,
-        .singleReadKeepsRaw = false,
-        .singleReadWaits = {250, 250, 200},
-        .autoReadWaits = {500, 500, 500},
-        .captureWaits = {0, 0, 0},
-    },
-}};
-
-}  // namespace detail
-
-// The catalogue entry of any index; values outside the list answer with the
-// "no selection" entry.
-[[nodiscard]] constexpr const ProtocolInfo& Protocol(int index) {
-    if (index >= 0 && index < kProtocolCount) {
-        return detail::kCatalogue[static_cast<std::size_t>(index)];
-    }
-    return detail::kNoSelection;
-}
+// The catalogue entry of any index, from the codec table (Codecs.h); values
+// outside the list answer with the "no selection" entry.
+[[nodiscard]] const ProtocolInfo& Protocol(int index);
 
 // The decoder list's entry texts, in list order.
-[[nodiscard]] std::array<std::string_view, kProtocolCount> DecoderListEntries();
+[[nodiscard]] std::vector<std::string_view> DecoderListEntries();
 
 }  // namespace protocols

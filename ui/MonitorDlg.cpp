@@ -11,7 +11,7 @@
 #include "platform/SystemError.h"
 #include "platform/ui/FormatText.h"
 #include "protocols/CaptureReader.h"
-#include "protocols/Catalogue.h"
+#include "protocols/Codecs.h"
 #include "protocols/FrameText.h"
 #include "res/DialogTemplates.h"
 #include "res/MonitorStrings.h"
@@ -76,9 +76,9 @@ bool EndsWithNoCase(const std::string& text, const char* tail) {
 
 // The time one controller frame takes on the line at `speed` bit/s (ten
 // bits a byte: start, eight data, stop).
-double FrameMs(int protocol, int speed) {
-    if (protocol < 0 || protocol >= protocols::kProtocolCount || speed <= 0) return 0;
-    return static_cast<double>(protocols::Protocol(protocol).rxFrameLength) * 10.0 * 1000.0 / speed;
+double FrameMs(const protocols::Codec& codec, int speed) {
+    if (speed <= 0) return 0;
+    return static_cast<double>(codec.Info().rxFrameLength) * 10.0 * 1000.0 / speed;
 }
 
 }  // namespace
@@ -278,7 +278,7 @@ void CMonitorDlg::ShowStatus() {
     std::vector<std::string> parts;
     const monitor::CaptureProgress& capture = store_.Capture();
     if (capture.running) {
-        const int left = monitor::CaptureSecondsLeft(capture, FrameMs(protocols::kHaltenRs, link_.lineSpeed));
+        const int left = monitor::CaptureSecondsLeft(capture, FrameMs(protocols::CaptureCodec(), link_.lineSpeed));
         parts.push_back(FormatText(res::kCaptureProgressFormat, capture.frames, left));
     } else if (capture.seen) {
         parts.push_back(FormatText(res::kCaptureEndedFormat, capture.frames));
@@ -417,8 +417,8 @@ bool CMonitorDlg::OpenReplay(const std::string& path) {
             return false;
         }
         // A capture's frames followed each other without gaps on the line.
-        const protocols::ProtocolInfo& halten = protocols::Protocol(protocols::kHaltenRs);
-        const double frameMs = FrameMs(protocols::kHaltenRs, static_cast<int>(halten.connect.speed));
+        const protocols::Codec& capturing = protocols::CaptureCodec();
+        const double frameMs = FrameMs(capturing, static_cast<int>(capturing.Info().connect.speed));
         for (std::size_t k = 0; k < read.frames.size(); ++k) {
             ReplayFrame f;
             f.atMs = static_cast<std::int64_t>(k * frameMs);

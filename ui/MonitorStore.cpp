@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "protocols/Catalogue.h"
-#include "protocols/HaltenRs.h"
-#include "protocols/RxLines.h"
+#include "protocols/Codecs.h"
 
 namespace monitor {
 
@@ -16,16 +14,22 @@ using protocols::TapKind;
 
 std::size_t Index(Direction d) { return d == Direction::FromController ? 0 : 1; }
 
-bool Descrambles(const FrameRow& row) {
-    return row.direction == Direction::FromController && row.protocol < protocols::kProtocolCount &&
-           protocols::Protocol(row.protocol).descrambleRx;
-}
-
 std::array<std::uint8_t, protocols::kRxFrameSize> RxPart(const std::array<std::uint8_t, 20>& bytes) {
     std::array<std::uint8_t, protocols::kRxFrameSize> rx{};
     std::copy_n(bytes.begin(), rx.size(), rx.begin());
     return rx;
 }
+
+// The row's controller frame decoded by its run's codec; nothing when the
+// codec has no decoded form apart from the bytes as received.
+std::optional<std::array<std::uint8_t, protocols::kRxFrameSize>> Decoded(const FrameRow& row) {
+    if (row.direction != Direction::FromController) return std::nullopt;
+    auto rx = RxPart(row.bytes);
+    if (!protocols::CodecAt(row.protocol).DecodeRx(rx)) return std::nullopt;
+    return rx;
+}
+
+bool Descrambles(const FrameRow& row) { return Decoded(row).has_value(); }
 
 std::uint32_t Changed(const std::array<std::uint8_t, 20>& before, const std::array<std::uint8_t, 20>& now,
                       std::size_t length) {
@@ -39,10 +43,7 @@ bool HasDescrambled(const FrameRow& row) { return Descrambles(row); }
 
 std::array<std::uint8_t, 20> Descrambled(const FrameRow& row) {
     std::array<std::uint8_t, 20> out = row.bytes;
-    if (!Descrambles(row)) return out;
-    auto rx = RxPart(row.bytes);
-    protocols::DescrambleRx(rx);
-    std::copy(rx.begin(), rx.end(), out.begin());
+    if (const auto rx = Decoded(row)) std::copy(rx->begin(), rx->end(), out.begin());
     return out;
 }
 
@@ -81,10 +82,10 @@ bool MonitorStore::Add(const protocols::TappedFrame& t, bool fromCapture) {
         if (Descrambles(row)) row.changedDescrambled = Changed(Descrambled(*before), Descrambled(row), n);
     }
 
-    if (row.direction == Direction::FromController && row.protocol < protocols::kProtocolCount) {
+    if (row.direction == Direction::FromController) {
         auto raw = RxPart(row.bytes);
         auto rx = RxPart(Descrambled(row));
-        if (const auto lines = protocols::ShowRxLines(row.protocol, rx, raw, "")) {
+        if (const auto lines = protocols::CodecAt(row.protocol).ShowRx(rx, raw, "")) {
             if (lines->hasValues) {
                 row.vt = lines->vt;
                 row.p = lines->p;

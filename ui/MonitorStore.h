@@ -25,7 +25,7 @@ struct FrameRow {
     std::uint8_t length = 0;
     std::array<std::uint8_t, 20> bytes{};
     std::uint32_t changed = 0;             // bytes that differ from the previous frame this way
-    std::uint32_t changedDescrambled = 0;  // the same for the descrambled bytes (Halten RS)
+    std::uint32_t changedDescrambled = 0;  // the same for the decoded bytes, where the codec has them
     std::optional<double> dtMs;            // since the previous frame this way
     std::optional<int> vt, p;              // decoded values, when the frame has them
 };

@@ -5,6 +5,7 @@
 
 #include "link/RefreshRequest.h"
 #include "platform/ui/DialogBase.h"
+#include "protocols/Codec.h"
 #include "ui/MonitorDlg.h"
 
 // The main dialog: every control of IDD_MAIN, the handlers of its message
@@ -85,8 +86,7 @@ protected:
     void OnDestroy() override;
 
 private:
-    enum class RunKind { SingleRead, AutoRead, Capture };
-    bool PrepareRun(RunKind kind);
+    bool PrepareRun(protocols::RunCommand kind);
     void BuildTemplate();
     void ShowOutFrame();
     void ShowRxFrame();

@@ -5,9 +5,8 @@
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
 #include "platform/ui/FormatText.h"
-#include "protocols/Catalogue.h"
+#include "protocols/Codecs.h"
 #include "protocols/FrameText.h"
-#include "protocols/HaltenRs.h"
 #include "protocols/RxLines.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -104,9 +103,7 @@ void CZonterDlg::ShowReplayedFrame(protocols::ConstRxFrameSpan raw) {
     UpdateData(true);
     std::array<std::uint8_t, protocols::kRxFrameSize> rx{};
     std::copy(raw.begin(), raw.end(), rx.begin());
-    if (m_decoder >= 0 && m_decoder < protocols::kProtocolCount && protocols::Protocol(m_decoder).descrambleRx) {
-        protocols::DescrambleRx(rx);
-    }
+    protocols::CodecAt(m_decoder).DecodeRx(rx);
     ShowRxLines(rx, raw);
     UpdateData(false);
 }

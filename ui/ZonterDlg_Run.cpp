@@ -2,7 +2,7 @@
 // display-simulation box.
 #include "link/LinkState.h"
 #include "platform/ui/FormatText.h"
-#include "protocols/Catalogue.h"
+#include "protocols/Codecs.h"
 #include "protocols/Template.h"
 #include "ui/ZonterDlg.h"
 #include "workers/RunControl.h"
@@ -20,19 +20,19 @@ void CZonterDlg::BuildTemplate() {
     if (auto text = protocols::BuildTemplate(settings)) m_templateText = *text;
 }
 
-bool CZonterDlg::PrepareRun(RunKind kind) {
+bool CZonterDlg::PrepareRun(protocols::RunCommand kind) {
     UpdateData(true);
     if (!linkcore::Link().portOpen.load()) return false;
 
     if (workers::StopForRun()) m_captureButton.EnableWindow(true);
 
-    const protocols::ProtocolInfo& protocol = protocols::Protocol(m_decoder);
-    if (kind != RunKind::SingleRead && protocol.autoReadAndCaptureStopOnly) return false;
+    const protocols::RunPlan plan = protocols::CodecAt(m_decoder).PlanRun(kind, m_simulate != 0);
+    if (!plan.goesOn) return false;
 
     workers::BeginRun(m_decoder);
 
     // Only the member changes; the box keeps its tick.
-    if (!protocol.simulationAllowed) m_simulate = 0;
+    if (!plan.simulates) m_simulate = 0;
 
     if (m_simulate) {
         if (m_templateText.size() < kTemplateMinLength) {
@@ -45,15 +45,15 @@ bool CZonterDlg::PrepareRun(RunKind kind) {
 }
 
 void CZonterDlg::OnReadOnceClicked() {
-    if (PrepareRun(RunKind::SingleRead)) workers::StartSingleRead();
+    if (PrepareRun(protocols::RunCommand::SingleRead)) workers::StartSingleRead();
 }
 
 void CZonterDlg::OnReadAutoClicked() {
-    if (PrepareRun(RunKind::AutoRead)) workers::StartAutoRead();
+    if (PrepareRun(protocols::RunCommand::AutoRead)) workers::StartAutoRead();
 }
 
 void CZonterDlg::OnCaptureClicked() {
-    if (!PrepareRun(RunKind::Capture)) return;
+    if (!PrepareRun(protocols::RunCommand::Capture)) return;
     workers::StartCapture();
     m_captureButton.EnableWindow(false);
 }

@@ -4,7 +4,7 @@
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
-#include "protocols/HaltenRs.h"
+#include "protocols/Codecs.h"
 #include "workers/FrameHunt.h"
 #include "workers/Workers.h"
 
@@ -17,7 +17,8 @@ void AutoReadWorker(linkcore::LinkState& s) {
     int sinceRefresh = 0;
     s.rxBuffer[0] = 0;
     s.rxBuffer[1] = 0;
-    const protocols::ProtocolInfo& protocol = protocols::Protocol(s.activeProtocol.load());
+    const protocols::Codec& codec = protocols::CodecAt(s.activeProtocol.load());
+    const protocols::ProtocolInfo& protocol = codec.Info();
     if (!protocol.autoRead) return;
 
     // A line that falls silent must show "Time Out" rather than the last
@@ -53,10 +54,10 @@ void AutoReadWorker(linkcore::LinkState& s) {
         if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
             const int status = s.linkStatus.load();
             s.linkStatus.store(status < 1 ? 1 : status + 1);
-            // The whole buffer: for Kugoo M the frame and the byte after it.
+            // The whole buffer: a shorter frame takes the byte after it along.
             std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rxFrame.begin());
             std::copy(s.rxBuffer.begin(), s.rxBuffer.end(), s.rawRxFrame.begin());
-            if (protocol.descrambleRx) protocols::DescrambleRx(s.rxFrame);
+            codec.DecodeRx(s.rxFrame);
         }
         if (++sinceRefresh == protocol.autoReadRefreshEvery) {
             sinceRefresh = 0;

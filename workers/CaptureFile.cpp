@@ -11,8 +11,8 @@ namespace workers {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr int kKeyByte = 13;
-constexpr int kMarkByte = 1;
+constexpr std::size_t kKeyByte = protocols::kCaptureKeyByte;
+constexpr std::size_t kMarkByte = protocols::kCaptureMarkByte;
 constexpr int kKeysPerLine = 16;
 
 std::string Numbered(const std::string& name, int n) {

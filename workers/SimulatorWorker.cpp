@@ -7,8 +7,7 @@
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
-#include "protocols/HaltenRs.h"
-#include "protocols/Seal.h"
+#include "protocols/Codecs.h"
 #include "workers/Workers.h"
 
 namespace workers {
@@ -17,8 +16,8 @@ void SimulatorWorker(linkcore::LinkState& s) {
     const platform::Event& stop = *s.Slot(linkcore::WorkerKind::Simulator).stop;
     if (!s.portOpen.load()) return;
 
-    const int active = s.activeProtocol.load();
-    const protocols::ProtocolInfo& protocol = protocols::Protocol(active);
+    const protocols::Codec& codec = protocols::CodecAt(s.activeProtocol.load());
+    const protocols::ProtocolInfo& protocol = codec.Info();
     const std::size_t n = protocol.txFrameLength;
     if (n == 0) return;
 
@@ -36,8 +35,7 @@ void SimulatorWorker(linkcore::LinkState& s) {
     while (!stop.IsSet()) {
         // Missing the lock sends the previous frame again, unchanged.
         if (platform::LockHold hold(*s.outLock, linkcore::kLockBoundMs); hold) {
-            if (active == protocols::kHaltenRs) protocols::StepHaltenCounter(s.outFrame);
-            protocols::SealOutFrame(active, s.outFrame, s.gearCode);
+            codec.FinishDisplayFrame(s.outFrame, s.gearCode);
             std::copy_n(s.outFrame.begin(), n, s.sendBuffer.begin());
         }
         linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::Frame,

@@ -1,10 +1,8 @@
-#include <algorithm>
-
 #include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
-#include "protocols/HaltenRs.h"
+#include "protocols/Codecs.h"
 #include "workers/FrameHunt.h"
 #include "workers/Workers.h"
 
@@ -16,7 +14,8 @@ void SingleReadWorker(linkcore::LinkState& s) {
 
     s.rxBuffer[0] = 0;
     s.rxBuffer[1] = 0;
-    const protocols::ProtocolInfo& protocol = protocols::Protocol(s.activeProtocol.load());
+    const protocols::Codec& codec = protocols::CodecAt(s.activeProtocol.load());
+    const protocols::ProtocolInfo& protocol = codec.Info();
     if (!protocol.singleRead) return;
 
     // A line that keeps sending bytes without a frame start is hunted
@@ -32,7 +31,7 @@ void SingleReadWorker(linkcore::LinkState& s) {
         if (r == PassResult::Stopped) return;
         if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
             linkcore::TapEvent(s, WorkerKind::SingleRead, TapKind::TimeOut, Direction::FromController, {}, skipped);
-            if (r == PassResult::TimeOut || protocol.singleReadHuntTimeoutIsTimeOut) {
+            if (r == PassResult::TimeOut || codec.SingleReadHuntTimeOutShows()) {
                 s.linkStatus.store(linkcore::kStatusTimeOut);
             }
             return;
@@ -43,11 +42,8 @@ void SingleReadWorker(linkcore::LinkState& s) {
                        std::span<const std::uint8_t>(s.rxBuffer.data(), protocol.rxFrameLength), skipped);
 
     if (platform::LockHold hold(*s.rxLock, linkcore::kLockBoundMs); hold) {
-        const auto frame = s.rxBuffer.begin();
-        std::copy(frame, frame + protocol.rxFrameLength, s.rxFrame.begin());
-        if (protocol.singleReadKeepsRaw) std::copy(frame, frame + protocol.rxFrameLength, s.rawRxFrame.begin());
-        if (protocol.descrambleRx) protocols::DescrambleRx(s.rxFrame);
-        if (protocol.singleReadPublishesStatus) s.linkStatus.store(1);
+        const std::span<const std::uint8_t> frame(s.rxBuffer.data(), protocol.rxFrameLength);
+        if (const auto status = codec.PublishSingleRead(frame, s.rxFrame, s.rawRxFrame)) s.linkStatus.store(*status);
     }
     linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
 }

@@ -12,6 +12,6 @@ namespace workers {
 void SingleReadWorker(linkcore::LinkState& s);  // one controller frame, then ends
 void AutoReadWorker(linkcore::LinkState& s);    // frames until stopped
 void SimulatorWorker(linkcore::LinkState& s);   // display frames until stopped
-void CaptureWorker(linkcore::LinkState& s);     // 600 Halten RS frames into a capture file
+void CaptureWorker(linkcore::LinkState& s);     // 600 frames of the capturing protocol into a file
 
 }  // namespace workers

@@ -1,8 +1,12 @@
 #include "protocols/Catalogue.h"
 
+#include "protocols/Codecs.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,8 +100,10 @@ TEST_P(FramingByDecoder, ReceiveAndTransmit) {
     if (c.rxLength != 0) {
         EXPECT_EQ(p.RestLength(), c.restLength);
     }
-    EXPECT_EQ(p.descrambleRx, c.descramble);
-    EXPECT_EQ(p.simulationAllowed, c.simulationAllowed);
+    const Codec& codec = CodecAt(c.index);
+    std::array<std::uint8_t, kRxFrameSize> frame{};
+    EXPECT_EQ(codec.DecodeRx(frame), c.descramble);
+    EXPECT_EQ(codec.PlanRun(RunCommand::SingleRead, true).simulates, c.simulationAllowed);
     EXPECT_EQ(p.txFrameLength, c.txLength);
     EXPECT_EQ(p.templateValueCount, c.templateValues);
     EXPECT_EQ(p.txPauseMs, c.pauseMs);
@@ -134,10 +140,23 @@ TEST_P(CommandsByDecoder, WhatEachCommandDoesAndItsWaitBounds) {
     EXPECT_EQ(p.singleRead, c.singleRead);
     EXPECT_EQ(p.autoRead, c.autoRead);
     EXPECT_EQ(p.capture, c.capture);
-    EXPECT_EQ(p.autoReadAndCaptureStopOnly, c.autoReadAndCaptureStopOnly);
-    EXPECT_EQ(p.singleReadHuntTimeoutIsTimeOut, c.huntTimeoutIsTimeOut);
-    EXPECT_EQ(p.singleReadPublishesStatus, c.singleReadPublishesStatus);
-    EXPECT_EQ(p.singleReadKeepsRaw, c.singleReadKeepsRaw);
+    const Codec& codec = CodecAt(c.index);
+    EXPECT_TRUE(codec.PlanRun(RunCommand::SingleRead, false).goesOn);
+    for (const RunCommand command : {RunCommand::AutoRead, RunCommand::Capture}) {
+        EXPECT_EQ(!codec.PlanRun(command, false).goesOn, c.autoReadAndCaptureStopOnly);
+    }
+    EXPECT_EQ(codec.SingleReadHuntTimeOutShows(), c.huntTimeoutIsTimeOut);
+
+    // A single read's frame: whether it sets the status, whether it is kept
+    // as received too.
+    const std::vector<std::uint8_t> frame(p.rxFrameLength, 0x5A);
+    std::array<std::uint8_t, kRxFrameSize> rx{}, raw{};
+    const std::optional<int> status = codec.PublishSingleRead(frame, rx, raw);
+    EXPECT_EQ(status.has_value(), c.singleReadPublishesStatus);
+    if (status) {
+        EXPECT_EQ(*status, 1);
+    }
+    EXPECT_EQ(raw[0] == 0x5A, c.singleReadKeepsRaw);
 
     EXPECT_EQ(p.singleReadWaits.firstSync, c.single.firstSync);
     EXPECT_EQ(p.singleReadWaits.secondSync, c.single.secondSync);

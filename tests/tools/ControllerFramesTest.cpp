@@ -11,8 +11,11 @@
 #include "protocols/HaltenRs.h"
 #include "protocols/KugooM.h"
 #include "tools/kmsim/ControllerFrames.h"
+#include "tools/kmsim/HaltenController.h"
+#include "tools/kmsim/KugooController.h"
 #include "tools/kmsim/LineFaults.h"
 #include "tools/kmsim/Ride.h"
+#include "tools/kmsim/TestController.h"
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include "protocols/HaltenMask.h"
 #include "protocols/Seal.h"
 #include "tools/kmsim/DisplayDecoder.h"
+#include "tools/kmsim/HaltenController.h"
+#include "tools/kmsim/KugooController.h"
 
 namespace {
 

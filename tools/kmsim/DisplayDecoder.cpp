@@ -4,19 +4,9 @@
 
 #include "protocols/Checksum.h"
 #include "protocols/GearCodes.h"
-#include "protocols/HaltenMask.h"
-#include "protocols/HaltenRs.h"
-#include "protocols/KugooM.h"
+#include "tools/kmsim/ControllerSide.h"
 
 namespace kmsim {
-
-namespace {
-
-constexpr std::uint8_t kDisplayStart = 0x01;
-constexpr std::uint8_t kHaltenDisplaySecond = 0x03;
-constexpr std::uint8_t kKugooDisplaySecond = static_cast<std::uint8_t>(kKugooDisplayLength);
-
-}  // namespace
 
 int GearPositionOf(std::uint8_t gearCode) {
     const auto& codes = protocols::kGearCodes;
@@ -24,51 +14,12 @@ int GearPositionOf(std::uint8_t gearCode) {
     return it == codes.end() ? -1 : static_cast<int>(it - codes.begin());
 }
 
-DisplaySettings DecodeHaltenDisplay(std::span<const std::uint8_t, kHaltenDisplayLength> f) {
-    const std::uint8_t counter = f[protocols::kHaltenTxCounter];
-    const std::uint8_t flags = f[protocols::kHaltenTxFlags];
-    DisplaySettings s;
-    s.gearCode = static_cast<std::uint8_t>(f[protocols::kHaltenTxGear] - protocols::kHaltenMask[counter & 0x7F]);
-    s.gearPosition = GearPositionOf(s.gearCode);
-    s.zeroStart = (flags & protocols::kHaltenZeroStartBit) != 0;
-    s.cruise = (flags & protocols::kHaltenCruiseBit) != 0;
-    s.softStart = (flags & protocols::kHaltenSoftStartBit) != 0;
-    s.maxSpeed = f[protocols::kHaltenTxMaxV];
-    s.ebs = f[protocols::kHaltenTxEbs];
-    s.counter = counter;
-    return s;
-}
-
-DisplaySettings DecodeKugooDisplay(std::span<const std::uint8_t, kKugooDisplayLength> f) {
-    DisplaySettings s;
-    s.gearCode = f[protocols::kKugooTxGear];
-    s.gearPosition = GearPositionOf(s.gearCode);
-    s.zeroStart = (f[protocols::kKugooTxZeroStart] & protocols::kKugooZeroStartBit) != 0;
-    s.ebs = f[protocols::kKugooTxEbs];
-    s.softStart = f[protocols::kKugooTxSoftStart] != 0;
-    s.maxSpeed = f[protocols::kKugooTxMaxV];
-    s.maxPower = f[protocols::kKugooTxMaxP];
-    s.throttle = f[protocols::kKugooTxThrottleHigh] * 256 + f[protocols::kKugooTxThrottleLow];
-    s.cruise = (f[protocols::kKugooTxCruise] & protocols::kKugooCruiseBit) != 0;
-    return s;
-}
-
-DisplayDecoder::DisplayDecoder(protocols::ProtocolIndex protocol) : protocol_(protocol) {
-    switch (protocol) {
-        case protocols::kHaltenRs:
-            length_ = kHaltenDisplayLength;
-            start1_ = kHaltenDisplaySecond;
-            break;
-        case protocols::kKugooM:
-            length_ = kKugooDisplayLength;
-            start1_ = kKugooDisplaySecond;
-            break;
-        default:
-            length_ = 0;
-            start1_ = 0;
-            break;
-    }
-    start0_ = kDisplayStart;
+DisplayDecoder::DisplayDecoder(int protocol) : side_(SideAt(protocol)) {
+    const DisplayFraming framing = side_ ? side_->Display() : DisplayFraming{};
+    counter_ = framing.counter;
+    length_ = framing.length;
+    start0_ = framing.start0;
+    start1_ = framing.start1;
 }
 
 void DisplayDecoder::Restart() {
@@ -115,9 +66,8 @@ bool DisplayDecoder::TryFrame(std::vector<DisplayFrame>& out) {
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(length_));
     ++stats_.frames;
 
-    if (protocol_ == protocols::kHaltenRs) {
-        frame.settings = DecodeHaltenDisplay(
-            std::span<const std::uint8_t, kHaltenDisplayLength>(frame.bytes.data(), kHaltenDisplayLength));
+    frame.settings = side_->DecodeDisplay(frame.bytes);
+    if (counter_ && frame.settings.counter) {
         const auto counter = static_cast<std::uint8_t>(*frame.settings.counter);
         if (!lastCounter_) {
             frame.step = CounterStep::First;
@@ -133,9 +83,6 @@ bool DisplayDecoder::TryFrame(std::vector<DisplayFrame>& out) {
             stats_.missedFrames += static_cast<std::uint64_t>(frame.missed);
         }
         lastCounter_ = counter;
-    } else {
-        frame.settings = DecodeKugooDisplay(
-            std::span<const std::uint8_t, kKugooDisplayLength>(frame.bytes.data(), kKugooDisplayLength));
     }
     last_ = frame.settings;
     out.push_back(std::move(frame));

@@ -6,13 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "protocols/Catalogue.h"
-
 namespace kmsim {
 
-// Display frames as they arrive from the tool.
-inline constexpr std::size_t kHaltenDisplayLength = 15;  // starts 01 03
-inline constexpr std::size_t kKugooDisplayLength = 20;   // starts 01 14
+class ControllerSide;
 
 // The settings one display frame asks the controller for.
 struct DisplaySettings {
@@ -55,27 +51,19 @@ struct DisplayStats {
     std::uint64_t skippedBytes = 0;    // bytes passed over while hunting a frame start
 };
 
-// Settings of a Halten RS display frame: gear = byte 5 minus the mask entry
-// of the counter (byte 2), flags in byte 6, max speed byte 7, EBS byte 10.
-DisplaySettings DecodeHaltenDisplay(std::span<const std::uint8_t, kHaltenDisplayLength> frame);
-
-// Settings of a Kugoo M display frame: gear byte 4, zero start byte 5 bit
-// 0x40, EBS byte 9, soft start byte 10, max speed 12, max power 13,
-// throttle 16-17 (high first), cruise byte 18 bit 0x40.
-DisplaySettings DecodeKugooDisplay(std::span<const std::uint8_t, kKugooDisplayLength> frame);
-
 // Position of a gear code in kGearCodes, -1 when it is not there.
 int GearPositionOf(std::uint8_t gearCode);
 
 // Cuts the byte stream from the tool into display frames. It hunts the two
-// start bytes, takes the frame length from the protocol, and checks the
-// XOR; a frame that fails is counted and the hunt resumes one byte after
-// its start, so junk that happens to hold the start bytes cannot swallow a
-// real frame. The test protocol has no display frames: every byte is
-// passed over.
+// start bytes, takes the frame length from the protocol's controller side,
+// and checks the XOR; a frame that fails is counted and the hunt resumes
+// one byte after its start, so junk that happens to hold the start bytes
+// cannot swallow a real frame. A protocol without display frames (the test
+// protocol) passes every byte over.
 class DisplayDecoder {
 public:
-    explicit DisplayDecoder(protocols::ProtocolIndex protocol);
+    // `protocol` is an index of the codec table.
+    explicit DisplayDecoder(int protocol);
 
     // Takes bytes as they come, in pieces of any size; returns the frames
     // completed by them, bad ones included.
@@ -92,7 +80,8 @@ public:
 private:
     bool TryFrame(std::vector<DisplayFrame>& out);
 
-    protocols::ProtocolIndex protocol_;
+    const ControllerSide* side_;
+    bool counter_;
     std::size_t length_;
     std::uint8_t start0_;
     std::uint8_t start1_;

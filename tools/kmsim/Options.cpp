@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "tools/kmsim/ControllerSide.h"
+
 namespace kmsim {
 
 namespace {
@@ -19,16 +21,23 @@ std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t low, st
     return value;
 }
 
-std::optional<protocols::ProtocolIndex> ProtocolNamed(std::string_view name) {
-    if (name == "halten") return protocols::kHaltenRs;
-    if (name == "kugoo") return protocols::kKugooM;
-    if (name == "test") return protocols::kTest;
-    return std::nullopt;
+// "test, halten or kugoo": the protocols' names in the codec table's order.
+std::string NameList(const char* separator, const char* last) {
+    const std::vector<std::string_view> names = ProtocolNames();
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? last : separator;
+        text += names[i];
+    }
+    return text;
 }
 
 }  // namespace
 
-int DefaultIntervalMs(protocols::ProtocolIndex protocol) { return protocol == protocols::kKugooM ? 50 : 100; }
+int DefaultIntervalMs(int protocol) {
+    const ControllerSide* side = SideAt(protocol);
+    return side ? side->DefaultIntervalMs() : 100;
+}
 
 ParsedOptions ParseOptions(std::span<const std::string_view> args) {
     Options o;
@@ -67,7 +76,7 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
         } else if (name == "--protocol") {
             const auto v = value();
             const auto p = v ? ProtocolNamed(*v) : std::nullopt;
-            if (!p) return fail("--protocol wants halten, kugoo or test");
+            if (!p) return fail("--protocol wants " + NameList(", ", " or "));
             o.protocol = *p;
         } else if (name == "--port") {
             const auto v = value();
@@ -119,6 +128,17 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
     return ParsedOptions{o, ""};
 }
 
+namespace {
+
+// The protocols' paragraphs under --protocol.
+std::string ProtocolHelp() {
+    std::string text;
+    for (const std::string_view name : ProtocolNames()) text += SideAt(*ProtocolNamed(name))->Help();
+    return text;
+}
+
+}  // namespace
+
 std::string HelpText(std::string_view program) {
     const std::string p(program);
     return "Usage: " + p + R"( [options]
@@ -138,24 +158,11 @@ The COM link
   and, when it ends, a line "summary key=value ...".
 
 Options
-  --protocol halten|kugoo|test
+  --protocol )" +
+           NameList("|", "|") + R"(
                      controller to play (default halten):
-        halten  Halten RS: 15-byte frames starting 0x36 at 1200 bit/s. Byte 13
-                is a key that changes with every frame; bytes 3,4,5,7,8,9,10,
-                11,12 are sent as plain value + key (modulo 256). V/T (bytes
-                7-8, high first) is the speed in 0.1 km/h, P (byte 10) the
-                power in percent, byte 9 the temperature, byte 5 the gear the
-                display asked for. Byte 1 is 0x00 in every 8th frame (the
-                first included) and 0x05 otherwise, so a capture always gets
-                its key section. Byte 2 is a rolling number, byte 14 the XOR
-                of bytes 0-13. Keys are chosen, and the rolling number skips
-                0x36, so that no byte after the first is 0x36: a reader that
-                hunts 0x36 never starts inside a frame.
-        kugoo   Kugoo M: 14-byte frames 02 0E ... at 9600 bit/s, P in byte 7,
-                V/T in bytes 8-9 (high first), XOR of bytes 0-12 in byte 13.
-        test    a counting byte stream in 15-byte frames at 1200 bit/s;
-                bytes from the reader are only counted.
-                     V/T and P follow a ride that repeats every 30 s:
+)" + ProtocolHelp() +
+           R"(                     V/T and P follow a ride that repeats every 30 s:
                      standing, pulling away, cruising, braking. Each ride's
                      top speed and power are drawn from --seed.
   --port N           register the line as COM<N> (default 1)
@@ -182,13 +189,9 @@ Line pacing
   line time has passed. While the reader has the port closed nothing is sent.
 
 Display frames
-  Whatever the reader sends is decoded as display frames: Halten RS, 15 bytes
-  starting 01 03 (counter in byte 2, masked gear in byte 5, flags in byte 6:
-  0x02 zero start, 0x04 cruise, 0x08 soft start, max speed byte 7, EBS byte
-  10); Kugoo M, 20 bytes starting 01 14 (gear 4, zero start byte 5 bit 0x40,
-  EBS 9, soft start 10, max speed 12, max power 13, throttle 16-17, cruise
-  byte 18 bit 0x40). The XOR of a whole frame must be 0. Bad frames, breaks
-  in the Halten RS counter and junk are counted; the decoder finds its way
+  Whatever the reader sends is decoded as display frames of the protocol
+  (see --protocol). The XOR of a whole frame must be 0. Bad frames, breaks
+  in a frame counter and junk are counted; the decoder finds its way
   back to the next frame start.
 
 Status

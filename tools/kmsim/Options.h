@@ -18,7 +18,7 @@ enum class MismatchMode {
 };
 
 struct Options {
-    protocols::ProtocolIndex protocol = protocols::kHaltenRs;
+    int protocol = protocols::kHaltenRs;  // index of the codec table, with a controller side
     unsigned port = 1;
     std::string portDirectory;  // empty: the tool's default
     int intervalMs = 0;         // pause after each frame's line time
@@ -32,7 +32,7 @@ struct Options {
 };
 
 // Pause between frames when --interval is not given.
-int DefaultIntervalMs(protocols::ProtocolIndex protocol);
+int DefaultIntervalMs(int protocol);
 
 struct ParsedOptions {
     std::optional<Options> options;  // nothing when the arguments are wrong

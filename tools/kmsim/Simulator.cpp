@@ -17,6 +17,7 @@
 #include "platform/Event.h"
 #include "platform/PortNames.h"
 #include "platform/PseudoTerminal.h"
+#include "protocols/Catalogue.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/DisplayDecoder.h"
 #include "tools/kmsim/LineFaults.h"
@@ -72,7 +73,7 @@ void MakeSlaveRaw(int masterFd) {
     ::tcsetattr(masterFd, TCSANOW, &t);
 }
 
-std::optional<std::uint8_t> FirstSyncByte(protocols::ProtocolIndex protocol) {
+std::optional<std::uint8_t> FirstSyncByte(int protocol) {
     const auto& info = protocols::Protocol(protocol);
     if (info.syncCount == 0) return std::nullopt;
     return info.sync[0];

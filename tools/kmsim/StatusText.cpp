@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "protocols/FrameText.h"
+#include "tools/kmsim/ControllerSide.h"
 
 namespace kmsim {
 
@@ -36,16 +37,7 @@ std::string_view StepText(CounterStep step) {
 
 }  // namespace
 
-std::string_view ProtocolName(protocols::ProtocolIndex protocol) {
-    switch (protocol) {
-        case protocols::kHaltenRs:
-            return "halten";
-        case protocols::kKugooM:
-            return "kugoo";
-        default:
-            return "test";
-    }
-}
+std::string_view ProtocolName(int protocol) { return protocols::Protocol(protocol).name; }
 
 std::string HexLine(std::span<const std::uint8_t> bytes) {
     std::string text = protocols::HexBytes(bytes);
@@ -99,7 +91,7 @@ std::string StatusLine(const StatusSnapshot& s) {
     std::string line = "COM" + std::to_string(s.port) + " " + std::string(ProtocolName(s.protocol)) + ": " +
                        LineStateText(s) + " | sent " + std::to_string(s.framesSent) + " | display " +
                        std::to_string(d.frames) + " ok, " + std::to_string(d.checksumErrors) + " bad";
-    if (s.protocol == protocols::kHaltenRs) {
+    if (const ControllerSide* side = SideAt(s.protocol); side && side->Display().counter) {
         line += ", " + std::to_string(d.counterGaps) + " gaps (" + std::to_string(d.missedFrames) + " missed)";
     }
     if (!s.settings) return line + " | no settings yet";

@@ -21,7 +21,7 @@ enum class LineState {
 };
 
 struct StatusSnapshot {
-    protocols::ProtocolIndex protocol = protocols::kHaltenRs;
+    int protocol = protocols::kHaltenRs;  // index of the codec table
     unsigned port = 1;
     std::int64_t lineSpeed = -1;       // as the reader set it; -1 unknown
     std::int64_t controllerSpeed = 0;  // the protocol's own speed
@@ -31,8 +31,9 @@ struct StatusSnapshot {
     std::optional<DisplaySettings> settings;  // the last good display frame's
 };
 
-// Command-line name of a protocol: "halten", "kugoo", "test".
-std::string_view ProtocolName(protocols::ProtocolIndex protocol);
+// Command-line name of a protocol, its codec's short name: "halten",
+// "kugoo", "test".
+std::string_view ProtocolName(int protocol);
 
 // Bytes as upper-case hexadecimal pairs separated by single spaces.
 std::string HexLine(std::span<const std::uint8_t> bytes);
