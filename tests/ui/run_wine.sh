@@ -17,4 +17,8 @@ emulator=("${@:1:$#-1}")
 # The prefix draws its own window frames: with no window manager on the
 # display, Wine would otherwise wait for one at every hiding.
 "${emulator[@]}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-exec "$python" "$peer" --prefix "$prefix" --work-dir "$work" --port 1 -- "$@"
+. "$(dirname "$0")/../support/premature-exit.sh"
+premature_exit_arm
+status=0
+"$python" "$peer" --prefix "$prefix" --work-dir "$work" --port 1 -- "$@" || status=$?
+premature_exit_judge "$status"

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/ui/win32/Win32DialogWindow.h"
+#include "tests/support/WindowPump.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    platform::ui::win32::Win32WindowSystem::Install();
+    testing_support::StartWindowSystem(argc, argv);
     return RUN_ALL_TESTS();
 }

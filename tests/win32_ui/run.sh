@@ -40,7 +40,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$wine_run" --prefix "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+. "$(dirname "$0")/../support/premature-exit.sh"
+premature_exit_arm
 # In the background, so that a signal is taken while the test runs.
 "$wine_run" --prefix "$prefix" "$@" &
 child=$!
-wait "$child"
+status=0
+wait "$child" || status=$?
+child=
+premature_exit_judge "$status"
