@@ -9,7 +9,7 @@ import subprocess
 
 import pyatspi
 
-from processes import wait_until
+from processes import Deadline, wait_until
 
 KEY_DOWN = 0xFF54  # X keysyms
 KEY_UP = 0xFF52
@@ -286,10 +286,19 @@ class Window:
 
         before = _viewable_top_windows()
         x, y, _, _ = self.rect()
-        pyatspi.Registry.generateMouseEvent(x + 3, y + 3, "b3c")
         # Qt does not show its pop-up menus to AT-SPI: the menu's own X
-        # window being mapped says it is open.
-        wait_until(lambda: _viewable_top_windows() - before, 10, "the window menu to open")
+        # window being mapped says it is open. With no window manager on
+        # the display, the first click after a dialog over the window was
+        # cancelled can go unanswered; a person clicks again, and so does
+        # this, twice at the most.
+        for attempt in range(3):
+            pyatspi.Registry.generateMouseEvent(x + 3, y + 3, "b3c")
+            try:
+                wait_until(lambda: _viewable_top_windows() - before, 4, "the window menu to open")
+                break
+            except Deadline:
+                if attempt == 2:
+                    raise
         for keysym in [KEY_UP] * (len(WINDOW_MENU) - WINDOW_MENU.index(command)) + [KEY_RETURN]:
             pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
 
