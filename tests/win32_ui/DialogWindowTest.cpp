@@ -10,6 +10,7 @@
 #include "res/Strings.h"
 // clang-format off
 #include "platform/ui/win32/Win32DialogWindow.h"
+#include "tests/support/win32/Windows.h"
 #include "platform/ui/win32/Win32Text.h"
 #include "Pump.h"
 #include <commctrl.h>
@@ -31,14 +32,7 @@ int MainId(const char* name) {
     return -1;
 }
 
-HWND HandleOf(const DialogBase& dialog) { return WindowOf(dialog).Handle(); }
-HWND Item(const DialogBase& dialog, int id) { return GetDlgItem(HandleOf(dialog), id); }
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
+using namespace testing_support::win32;
 
 LONG StyleOf(HWND hwnd) { return GetWindowLongW(hwnd, GWL_STYLE); }
 

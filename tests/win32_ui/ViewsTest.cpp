@@ -19,6 +19,7 @@
 #include "platform/ui/win32/Win32Chart.h"
 #include "platform/ui/win32/Win32ListView.h"
 #include "platform/ui/win32/Win32Text.h"
+#include "tests/support/win32/Windows.h"
 
 namespace {
 
@@ -33,12 +34,7 @@ using platform::ui::win32::Utf8;
 using platform::ui::win32::WindowOf;
 using platform::ui::win32::WindowText;
 using namespace testing_ui;
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
+using testing_support::win32::ClassOf;
 
 int Top(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); }
 int PerPage(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)); }

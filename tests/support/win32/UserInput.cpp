@@ -7,6 +7,7 @@
 // Brings windows.h, after the neutral headers.
 #include "platform/ui/win32/Win32DialogWindow.h"
 #include "platform/ui/win32/Win32Text.h"
+#include "tests/support/win32/Windows.h"
 // After windows.h:
 #include <commctrl.h>
 
@@ -19,14 +20,7 @@ using platform::ui::win32::Wide;
 using platform::ui::win32::WindowOf;
 using platform::ui::win32::WindowText;
 
-HWND HandleOf(const DialogBase& dialog) { return WindowOf(dialog).Handle(); }
-HWND Item(const DialogBase& dialog, int id) { return GetDlgItem(HandleOf(dialog), id); }
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
+using namespace testing_support::win32;
 
 // The edit box that takes the keys of control `id`: a combo box's field.
 HWND FieldOf(const DialogBase& dialog, int id) {
