@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/LineSettings.h"
@@ -23,7 +24,9 @@ struct OpenFailure {
     int systemError = 0;
 };
 
-enum class ReadOutcome { Completed, TimedOut, Stopped };
+// Gone: the line itself has gone (the adapter was unplugged, the far end
+// of a pseudo-terminal hung up); see SerialPort::Gone.
+enum class ReadOutcome { Completed, TimedOut, Stopped, Gone };
 
 // A serial port, the stand-in for a COM handle opened with
 // CreateFileA(no sharing, overlapped).
@@ -99,6 +102,15 @@ public:
     // estimated line time of the bytes still queued, then drains the rest.
     void Drain(const Event* stop);
 
+    // Whether the line is gone: the device was removed or its far end hung
+    // up, as the system reported to a read or a write. From then on every
+    // read returns Gone at once and every write fails; the port is only
+    // good for closing, so that the device can come back under its name.
+    // Any thread may ask.
+    [[nodiscard]] bool Gone() const { return gone_.load(std::memory_order_acquire); }
+    // The system's words for why the line went; empty while it has not.
+    [[nodiscard]] std::string GoneReason() const;
+
 private:
     SerialPort(NativeHandle handle, std::string device) : handle_(handle), device_(std::move(device)) {}
     NativeHandle handle_;
@@ -113,6 +125,12 @@ private:
     // Records what a read that woke for arriving bytes took: `taken` of the
     // `asked` bytes.
     void NoteDelivery(std::size_t asked, std::size_t taken);
+
+    // Records that the line has gone, for `reason` (the first reason stays).
+    void MarkGone(std::string reason);
+    std::atomic<bool> gone_{false};
+    mutable std::mutex goneMutex_;
+    std::string goneReason_;
 };
 
 }  // namespace platform
