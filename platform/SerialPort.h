@@ -64,6 +64,9 @@ public:
     // cannot take (0, negative, above 4 Mbit/s or refused by the driver)
     // leaves every setting unchanged and returns false.
     [[nodiscard]] bool ApplySettings(const LineSettings& s);
+    // The system's error number from the last ApplySettings that the driver
+    // refused (SystemErrorText words it); 0 when the last one was taken.
+    [[nodiscard]] int SettingsError() const { return settingsError_.load(std::memory_order_relaxed); }
 
     // Current input/output speed as the driver reports it.
     [[nodiscard]] std::int64_t CurrentSpeed() const;
@@ -116,6 +119,7 @@ private:
     NativeHandle handle_;
     std::string device_;
     LineSettings settingsAtOpen_{};
+    std::atomic<int> settingsError_{0};
     // How the line has been delivering its bytes, as seen by the last read
     // that slept until bytes came: in packets (a USB adapter, a simulator
     // writing in chunks) or one by one. Where the driver does not complete
