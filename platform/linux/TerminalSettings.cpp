@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/SystemCalls.h"
+
 namespace platform::terminal {
 
 namespace {
@@ -17,13 +19,13 @@ static_assert(sizeof(termios2) <= sizeof(LineSettings{}.snapshot), "termios2 mus
 
 bool GetState(int fd, termios2& t) {
     std::memset(&t, 0, sizeof t);
-    return ::ioctl(fd, TCGETS2, &t) == 0;
+    return posix::Calls().ioctl(fd, TCGETS2, &t) == 0;
 }
 
 bool SetState(int fd, const termios2& t) {
     int r;
     do {
-        r = ::ioctl(fd, TCSETS2, &t);
+        r = posix::Calls().ioctl(fd, TCSETS2, const_cast<termios2*>(&t));
     } while (r < 0 && errno == EINTR);
     return r == 0;
 }

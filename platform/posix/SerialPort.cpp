@@ -14,11 +14,14 @@
 #include "platform/Event.h"
 #include "platform/LineTime.h"
 #include "platform/posix/Poll.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/TerminalSettings.h"
 
 namespace platform {
 
 namespace {
+
+using posix::Calls;
 
 OpenError OpenErrorOf(int err) {
     switch (err) {
@@ -57,7 +60,7 @@ int WriteStallMs(std::int64_t rate) {
 // What the driver holds now, up to `n` bytes, without waiting.
 std::size_t ReadAvailable(int fd, std::uint8_t* dest, std::size_t n) {
     for (;;) {
-        const ssize_t k = ::read(fd, dest, n);
+        const ssize_t k = Calls().read(fd, dest, n);
         if (k > 0) return static_cast<std::size_t>(k);
         if (k < 0 && errno == EINTR) continue;
         return 0;
@@ -79,14 +82,14 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     // the kind of failure, before close() can change it.
     auto fail = [&](int fd, OpenError kind) -> std::unique_ptr<SerialPort> {
         const int systemError = errno;
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) Calls().close(fd);
         if (failure) *failure = {kind, systemError};
         return nullptr;
     };
 
     int fd;
     do {
-        fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd = Calls().open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return fail(-1, OpenErrorOf(errno));
 
@@ -97,14 +100,14 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
 
     // Nobody shares a port: TIOCEXCL turns away later opens by ordinary
     // users, the lock also those with CAP_SYS_ADMIN, which TIOCEXCL lets in.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (Calls().flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return fail(fd, errno == EWOULDBLOCK ? OpenError::Busy : OpenError::Other);
     }
-    if (::ioctl(fd, TIOCEXCL) != 0) return fail(fd, OpenError::Other);
+    if (Calls().ioctl(fd, TIOCEXCL, nullptr) != 0) return fail(fd, OpenError::Other);
 
     if (!terminal::MakeRaw(fd, original)) {
         const int setError = errno;
-        ::ioctl(fd, TIOCNXCL);
+        Calls().ioctl(fd, TIOCNXCL, nullptr);
         errno = setError;
         return fail(fd, OpenError::Other);
     }
@@ -116,8 +119,8 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
 }
 
 SerialPort::~SerialPort() {
-    ::ioctl(handle_, TIOCNXCL);
-    ::close(handle_);
+    Calls().ioctl(handle_, TIOCNXCL, nullptr);
+    Calls().close(handle_);
 }
 
 bool SerialPort::ReadSettings(LineSettings& out) const { return terminal::Read(handle_, out); }
@@ -126,7 +129,7 @@ bool SerialPort::ApplySettings(const LineSettings& s) { return terminal::Apply(h
 
 std::int64_t SerialPort::CurrentSpeed() const { return terminal::Rate(handle_); }
 
-void SerialPort::Purge() { ::tcflush(handle_, TCIOFLUSH); }
+void SerialPort::Purge() { Calls().purge(handle_, TCIOFLUSH); }
 
 void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
     // A single byte asked for says nothing by itself: what else the driver
@@ -134,7 +137,7 @@ void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
     std::size_t came = taken;
     if (asked == 1) {
         int queued = 0;
-        if (::ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) return;
+        if (Calls().ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) return;
         came += static_cast<std::size_t>(queued);
     }
     packets_.store(came > 1, std::memory_order_relaxed);
@@ -164,7 +167,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         if (ev & POLLIN) {
             // Never more than this read still needs: later bytes stay
             // queued in the driver for the next read.
-            const ssize_t k = ::read(handle_, dest + got, n - got);
+            const ssize_t k = Calls().read(handle_, dest + got, n - got);
             if (k > 0) {
                 if (woke) NoteDelivery(n - got, static_cast<std::size_t>(k));
                 got += static_cast<std::size_t>(k);
@@ -195,7 +198,7 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     // Packets wake the read that follows once each, with no wait here.
     if (packets_.load(std::memory_order_relaxed)) return 0;
     int queued = 0;
-    if (::ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
+    if (Calls().ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
     if (static_cast<std::size_t>(queued) >= count) return 0;
     const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
@@ -215,7 +218,7 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
         if (!(fds[0].revents & POLLOUT)) continue;
 
-        const ssize_t k = ::write(handle_, data + done, n - done);
+        const ssize_t k = Calls().write(handle_, data + done, n - done);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
         } else if (k < 0 && errno != EAGAIN && errno != EINTR) {
@@ -227,7 +230,7 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
 
 std::chrono::microseconds SerialPort::QueuedOutputTime() const {
     int queued = 0;
-    if (::ioctl(handle_, TIOCOUTQ, &queued) != 0 || queued <= 0) return std::chrono::microseconds::zero();
+    if (Calls().ioctl(handle_, TIOCOUTQ, &queued) != 0 || queued <= 0) return std::chrono::microseconds::zero();
     return std::chrono::microseconds(LineTimeUs(static_cast<std::size_t>(queued), CurrentSpeed()));
 }
 
@@ -235,7 +238,7 @@ void SerialPort::Drain(const Event* stop) {
     // tcdrain cannot be woken by a stop, so first wait out the line time
     // of what is still queued; the drain then has little or nothing left.
     int queued = 0;
-    if (::ioctl(handle_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    if (Calls().ioctl(handle_, TIOCOUTQ, &queued) == 0 && queued > 0) {
         const std::int64_t rate = CurrentSpeed();
         if (rate > 0) {
             const std::int64_t ms = std::min<std::int64_t>(std::int64_t{queued} * 10 * 1000 / rate + 1, INT_MAX);
@@ -249,7 +252,7 @@ void SerialPort::Drain(const Event* stop) {
     if (stop && stop->IsSet()) return;
     int r;
     do {
-        r = ::tcdrain(handle_);
+        r = Calls().drain(handle_);
     } while (r < 0 && errno == EINTR);
 }
 

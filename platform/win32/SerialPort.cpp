@@ -8,11 +8,14 @@
 
 #include "platform/Deadline.h"
 #include "platform/Event.h"
+#include "platform/win32/SystemCalls.h"
 #include "platform/win32/Windows.h"
 
 namespace platform {
 
 namespace {
+
+using win32::Calls;
 
 // Reads that the owner's purge cancels are started again, but never more
 // often than this within one ReadExact: a driver that cancels every read
@@ -41,10 +44,10 @@ static_assert(sizeof(PortState) <= sizeof(LineSettings{}.snapshot), "the port st
 bool GetState(HANDLE port, DCB& dcb) {
     std::memset(&dcb, 0, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    return ::GetCommState(port, &dcb) != 0;
+    return Calls().getCommState(port, &dcb) != 0;
 }
 
-bool SetState(HANDLE port, DCB dcb) { return ::SetCommState(port, &dcb) != 0; }
+bool SetState(HANDLE port, DCB dcb) { return Calls().setCommState(port, &dcb) != 0; }
 
 // Binary mode, no flow control of any kind, no character replaced or
 // dropped, and no error that stops reads until it is cleared. DTR and RTS
@@ -124,7 +127,7 @@ void Describe(const PortState& state, LineSettings& out) {
 }
 
 bool ReadState(HANDLE port, PortState& state) {
-    return GetState(port, state.dcb) && ::GetCommTimeouts(port, &state.timeouts) != 0;
+    return GetState(port, state.dcb) && Calls().getCommTimeouts(port, &state.timeouts) != 0;
 }
 
 OpenError OpenErrorOf(DWORD error) {
@@ -169,9 +172,9 @@ ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
 // Ends a call still in flight and waits for the driver to give the buffer
 // back; returns the bytes the call had moved by then.
 DWORD CancelAndCollect(HANDLE port, OVERLAPPED& ov) {
-    ::CancelIoEx(port, &ov);
+    Calls().cancelIoEx(port, &ov);
     DWORD moved = 0;
-    ::GetOverlappedResult(port, &ov, &moved, TRUE);
+    Calls().getOverlappedResult(port, &ov, &moved, TRUE);
     return moved;
 }
 
@@ -181,8 +184,8 @@ DWORD ReadChunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>
 
 std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFailure* failure) {
     const std::wstring path = win32::Wide(device);
-    const HANDLE port = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE port = Calls().createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (failure) *failure = {OpenErrorOf(error), static_cast<int>(error)};
@@ -192,7 +195,7 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     // with the kind of failure, before CloseHandle can change it.
     auto fail = [&](OpenError kind) -> std::unique_ptr<SerialPort> {
         const DWORD error = ::GetLastError();
-        ::CloseHandle(port);
+        Calls().closeHandle(port);
         if (failure) *failure = {kind, static_cast<int>(error)};
         return nullptr;
     };
@@ -210,7 +213,7 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     // All zero: a read waits until its byte count has come; the bound and
     // the stop are the waits around it.
     COMMTIMEOUTS timeouts{};
-    if (!SetState(port, raw) || !::SetCommTimeouts(port, &timeouts)) {
+    if (!SetState(port, raw) || !Calls().setCommTimeouts(port, &timeouts)) {
         const DWORD error = ::GetLastError();
         SetState(port, original.dcb);
         ::SetLastError(error);
@@ -223,7 +226,7 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     return opened;
 }
 
-SerialPort::~SerialPort() { ::CloseHandle(handle_); }
+SerialPort::~SerialPort() { Calls().closeHandle(handle_); }
 
 bool SerialPort::ReadSettings(LineSettings& out) const {
     PortState state;
@@ -266,7 +269,7 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
         SetState(port, before);
         return false;
     }
-    ::SetCommTimeouts(port, &timeouts);
+    Calls().setCommTimeouts(port, &timeouts);
     return true;
 }
 
@@ -276,7 +279,7 @@ std::int64_t SerialPort::CurrentSpeed() const {
     return static_cast<std::int64_t>(d.BaudRate);
 }
 
-void SerialPort::Purge() { ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR); }
+void SerialPort::Purge() { Calls().purgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR); }
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
@@ -304,10 +307,11 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
         OVERLAPPED ov{};
         ov.hEvent = done;
-        if (!::ReadFile(port, dest + got, ReadChunk(n - got), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
+        if (!Calls().readFile(port, dest + got, ReadChunk(n - got), nullptr, &ov) &&
+            ::GetLastError() != ERROR_IO_PENDING) {
             return WaitOutDeadLine(deadline, stop);  // the line has failed
         }
-        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
+        const DWORD r = Calls().waitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
         if (r != WAIT_OBJECT_0 + doneIndex) {
             // Time-out or stop: the read is cancelled and waited for, so it
             // cannot fill `dest` later; what it had taken counts as read.
@@ -319,7 +323,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         }
 
         DWORD moved = 0;
-        const bool ok = ::GetOverlappedResult(port, &ov, &moved, FALSE) != 0;
+        const bool ok = Calls().getOverlappedResult(port, &ov, &moved, FALSE) != 0;
         const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
         got += moved;
         if (ok && moved > 0) continue;
@@ -352,10 +356,10 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
         OVERLAPPED ov{};
         ov.hEvent = done;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - sent, kDriverBufferBytes));
-        if (!::WriteFile(port, data + sent, chunk, nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
+        if (!Calls().writeFile(port, data + sent, chunk, nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
             return false;
         }
-        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, stallMs);
+        const DWORD r = Calls().waitForMultipleObjects(count, waits, FALSE, stallMs);
         if (r != WAIT_OBJECT_0 + doneIndex) {
             const DWORD moved = CancelAndCollect(port, ov);
             sent += moved;
@@ -364,7 +368,7 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
             return sent == n && r == WAIT_TIMEOUT;
         }
         DWORD moved = 0;
-        if (!::GetOverlappedResult(port, &ov, &moved, FALSE) || moved == 0) return false;
+        if (!Calls().getOverlappedResult(port, &ov, &moved, FALSE) || moved == 0) return false;
         sent += moved;
     }
     return true;
@@ -374,7 +378,7 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
     DWORD errors = 0;
     COMSTAT status{};
-    const std::size_t queued = ::ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
+    const std::size_t queued = Calls().clearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
     if (queued >= count) return 0;
     const int wait = std::min(LineTimeMs(count - queued, CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
@@ -386,7 +390,7 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
 std::chrono::microseconds SerialPort::QueuedOutputTime() const {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!::ClearCommError(handle_, &errors, &status) || status.cbOutQue == 0) {
+    if (!Calls().clearCommError(handle_, &errors, &status) || status.cbOutQue == 0) {
         return std::chrono::microseconds::zero();
     }
     return std::chrono::microseconds(LineTimeUs(status.cbOutQue, CurrentSpeed()));
@@ -399,7 +403,7 @@ void SerialPort::Drain(const Event* stop) {
     const HANDLE port = handle_;
     DWORD errors = 0;
     COMSTAT status{};
-    if (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0) {
+    if (Calls().clearCommError(port, &errors, &status) && status.cbOutQue > 0) {
         const int ms = LineTimeMs(status.cbOutQue, CurrentSpeed());
         if (ms > 0) {
             if (stop) {
@@ -410,7 +414,7 @@ void SerialPort::Drain(const Event* stop) {
         }
     }
     if (stop && stop->IsSet()) return;
-    ::FlushFileBuffers(port);
+    Calls().flushFileBuffers(port);
 }
 
 }  // namespace platform
