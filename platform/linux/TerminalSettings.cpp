@@ -150,6 +150,11 @@ bool Apply(int fd, const LineSettings& s) {
     termios2 before;
     if (!GetState(fd, before)) return false;
 
+    // What the driver cannot be asked for is refused as it would refuse it.
+    auto refuse = [] {
+        errno = EINVAL;
+        return false;
+    };
     termios2 next;
     std::int64_t rate;
     if (s.fromPort) {
@@ -158,22 +163,24 @@ bool Apply(int fd, const LineSettings& s) {
     } else {
         next = before;
         MakeRawState(next);
-        if (!SetFrame(next, s)) return false;
+        if (!SetFrame(next, s)) return refuse();
         rate = s.baud;
         if (RateAcceptable(rate)) SetRate(next, rate);
     }
     // A zero rate would hang the line up; it never reaches the driver.
-    if (!RateAcceptable(rate)) return false;
+    if (!RateAcceptable(rate)) return refuse();
 
-    if (!SetState(fd, next)) {
+    // Whatever refused the change, the error number is the refusal's, not
+    // that of putting the state back.
+    auto restore = [&](int error) {
         SetState(fd, before);
+        errno = error;
         return false;
-    }
+    };
+    if (!SetState(fd, next)) return restore(errno);
     termios2 now;
-    if (!GetState(fd, now) || !RateTaken(rate, RateOf(now))) {
-        SetState(fd, before);
-        return false;
-    }
+    if (!GetState(fd, now)) return restore(errno);
+    if (!RateTaken(rate, RateOf(now))) return restore(EINVAL);
     return true;
 }
 
