@@ -59,8 +59,7 @@ std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const plat
 SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop) {
     platform::SerialPort* port = s.port.load();
     if (!port) return sentBy;
-    const bool stillSending =
-        port->QueuedOutputTime() > std::chrono::microseconds::zero() || port->LineFreeAt() > SendClock::now();
+    const bool stillSending = port->QueuedOutputTime() > std::chrono::microseconds::zero();
     port->Drain(&stop);
     return stillSending ? SendClock::now() : sentBy;
 }

@@ -48,9 +48,9 @@ void PurgePort(LinkState& s);
 // and the frame's line time from the write's start (SerialPort::LineFreeAt);
 // 0 with no port open.
 // SendFrameFlush returns when the line did send the frame: the flush's end
-// while the port still held some of it (or its line time had not passed)
-// when the flush began, else the caller's estimate `sentBy` (the caller's
-// time between the two steps outlasted the frame).
+// while the port still held some of it when the flush began, else the
+// caller's estimate `sentBy` (the caller's time between the two steps
+// outlasted the frame). The flush itself waits out the frame's line time.
 using SendClock = std::chrono::steady_clock;
 [[nodiscard]] std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop);
 SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop);
