@@ -6,12 +6,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
-
 namespace platform::posix {
 
 namespace {
 
+// Each entry is the system's own call.
 const SystemCalls kSystem = {
     [](const char* path, int flags) { return ::open(path, flags); },
     [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); },
@@ -24,17 +23,8 @@ const SystemCalls kSystem = {
     [](int fd) { return ::close(fd); },
 };
 
-std::atomic<const SystemCalls*> current{&kSystem};
-
 }  // namespace
 
-const SystemCalls& Calls() { return *current.load(std::memory_order_acquire); }
-
 const SystemCalls& SystemTable() { return kSystem; }
-
-ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls)
-    : previous_(current.exchange(&calls, std::memory_order_acq_rel)) {}
-
-ScopedSystemCalls::~ScopedSystemCalls() { current.store(previous_, std::memory_order_release); }
 
 }  // namespace platform::posix

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/CallTable.h"
 #include "platform/win32/Windows.h"
 
-// The system calls a serial port makes, in one table: in production each
-// entry is the system's own call; a test installs a table of its own (see
-// ScopedSystemCalls) that answers as a given driver is known to answer, and
-// everything above it (SerialPort, the link, the workers) runs as it is.
+// The system calls a serial port makes, in one table (CallTable.h): in
+// production each entry is the system's own call; with a test's table in
+// force, everything above it (SerialPort, the link, the workers) runs as
+// it is.
 // Each entry keeps its call's contract, the last error included.
 namespace platform::win32 {
 
@@ -29,23 +30,9 @@ struct SystemCalls {
     decltype(&::CloseHandle) closeHandle;
 };
 
-// The table in force: the system's, unless a test installed its own.
-[[nodiscard]] const SystemCalls& Calls();
-
-// The system's own table, for a test table to pass calls on to.
+// The system's own table, and the one in force (CallTable.h).
 [[nodiscard]] const SystemCalls& SystemTable();
-
-// Puts `calls` in force for its lifetime, then the table before it again.
-// Installed and removed while no port is in use.
-class ScopedSystemCalls {
-public:
-    explicit ScopedSystemCalls(const SystemCalls& calls);
-    ~ScopedSystemCalls();
-    ScopedSystemCalls(const ScopedSystemCalls&) = delete;
-    ScopedSystemCalls& operator=(const ScopedSystemCalls&) = delete;
-
-private:
-    const SystemCalls* previous_;
-};
+[[nodiscard]] inline const SystemCalls& Calls() { return CallsInForce(SystemTable()); }
+using ScopedSystemCalls = ScopedCalls<SystemCalls>;
 
 }  // namespace platform::win32

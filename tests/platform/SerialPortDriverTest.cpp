@@ -13,12 +13,12 @@
 
 #include "platform/Event.h"
 #include "platform/LineSettings.h"
-#include "platform/LineTime.h"
 #include "platform/PseudoTerminal.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemError.h"
 #include "platform/posix/SystemCalls.h"
 #include "tests/platform/TestSupport.h"
+#include "tests/support/LineTimeChecks.h"
 
 namespace zonter_test {
 namespace {
@@ -189,20 +189,7 @@ TEST_F(ScriptedDriverTest, RemovalAndHangUpAnswersMakeTheLineGoneAtOnce) {
 // the line still takes the bytes' line time from the write's start.
 TEST_F(ScriptedDriverTest, AWriteTheDriverReportsSentAtOnceTakesItsLineTime) {
     script.emptyOutputQueue = true;
-    platform::LineSettings slow;
-    ASSERT_TRUE(platform::BuildLineSettings("baud=1200 parity=N data=8 stop=1", slow));
-    ASSERT_TRUE(port_->ApplySettings(slow));
-    EXPECT_EQ(port_->SettingsError(), 0);
-
-    const std::array<std::uint8_t, 14> frame{};
-    const auto lineTime = std::chrono::microseconds(platform::LineTimeUs(frame.size(), 1200));
-    Event stop;
-    const auto begun = Clock::now();
-    ASSERT_TRUE(port_->Write(frame.data(), frame.size(), &stop));
-    EXPECT_EQ(port_->QueuedOutputTime(), std::chrono::microseconds::zero());
-    EXPECT_GE(port_->LineFreeAt() - begun, lineTime);
-    port_->Drain(&stop);
-    EXPECT_GE(Clock::now() - begun, lineTime);
+    testing_support::ExpectAFrameTakesItsLineTime(*port_);
 }
 
 TEST_F(ScriptedDriverTest, ARefusedSettingsChangeKeepsTheSystemsErrorNumber) {

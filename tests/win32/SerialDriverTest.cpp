@@ -17,11 +17,12 @@
 
 #include "platform/Event.h"
 #include "platform/LineSettings.h"
-#include "platform/LineTime.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemError.h"
 #include "platform/win32/SystemCalls.h"
 #include "platform/win32/Windows.h"
+#include "tests/support/LineTimeChecks.h"
+#include "tests/support/WaitFor.h"
 
 namespace zonter_test {
 namespace {
@@ -31,19 +32,6 @@ using platform::Event;
 using platform::ReadOutcome;
 using platform::win32::SystemCalls;
 using platform::win32::SystemTable;
-
-long long MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto end = Clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (Clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // An answer the driver gives at once from the call (ReadFile, WriteFile)
 // rather than when the overlapped transfer completes.
@@ -375,7 +363,7 @@ TEST_F(Win32SerialDriverTest, RemovalCodesMakeTheLineGoneAtOnce) {
         comm->Feed({1, 2, 3, 4});
         EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 10000, &stop), ReadOutcome::Gone);
         EXPECT_FALSE(port_->Write(dest.data(), dest.size(), &stop));
-        EXPECT_LT(MsSince(start), 2000);
+        EXPECT_LT(testing_support::MillisSince(start), 2000);
     }
 }
 
@@ -419,16 +407,16 @@ TEST_F(Win32SerialDriverTest, CancelledReadsGoOnAfterAPurgeAndMeanGoneWhenEndles
         });
         // No ASSERT here: the reader must be joined whatever happens.
         if (row.outcome == ReadOutcome::Completed) {
-            EXPECT_TRUE(WaitUntil([&] { return comm->ReadPending(); }));
+            EXPECT_TRUE(testing_support::WaitFor([&] { return comm->ReadPending(); }));
             if (row.purge) {
                 port_->Purge();
-                EXPECT_TRUE(WaitUntil([&] { return comm->ReadPending() || done; }));
+                EXPECT_TRUE(testing_support::WaitFor([&] { return comm->ReadPending() || done; }));
             }
             comm->Feed({1, 2, 3, 4});
         }
         reader.join();
         EXPECT_EQ(outcome, row.outcome);
-        EXPECT_LT(MsSince(start), 5000);
+        EXPECT_LT(testing_support::MillisSince(start), 5000);
         if (row.outcome == ReadOutcome::Gone) {
             EXPECT_EQ(port_->GoneReason(), platform::SystemErrorText(ERROR_OPERATION_ABORTED));
         } else {
@@ -449,7 +437,7 @@ TEST_F(Win32SerialDriverTest, AReadCancelledAsASuccessWithNoBytesTakesTheQueuedB
     std::array<std::uint8_t, 4> dest{};
     const auto start = Clock::now();
     EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 10000, &stop), ReadOutcome::Completed);
-    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_LT(testing_support::MillisSince(start), 2000);
     EXPECT_EQ(dest, (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
 }
 
@@ -511,16 +499,7 @@ TEST_F(Win32SerialDriverTest, ARefusalKeepsTheDriversErrorNumberUntilAChangeIsTa
 // still take their line time from the write's start.
 TEST_F(Win32SerialDriverTest, AWriteTheDriverReportsSentAtOnceTakesItsLineTime) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    ASSERT_TRUE(ApplyMode("baud=1200 parity=N data=8 stop=1"));
-    const std::array<std::uint8_t, 14> frame{};
-    const auto lineTime = std::chrono::microseconds(platform::LineTimeUs(frame.size(), 1200));
-    Event stop;
-    const auto begun = Clock::now();
-    ASSERT_TRUE(port_->Write(frame.data(), frame.size(), &stop));
-    EXPECT_EQ(port_->QueuedOutputTime(), std::chrono::microseconds::zero());
-    EXPECT_GE(port_->LineFreeAt() - begun, lineTime);
-    port_->Drain(&stop);
-    EXPECT_GE(Clock::now() - begun, lineTime);
+    testing_support::ExpectAFrameTakesItsLineTime(*port_);
 }
 
 }  // namespace
