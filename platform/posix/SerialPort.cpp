@@ -13,6 +13,7 @@
 
 #include "platform/Event.h"
 #include "platform/LineTime.h"
+#include "platform/SystemError.h"
 #include "platform/posix/Poll.h"
 #include "platform/posix/TerminalSettings.h"
 
@@ -143,6 +144,7 @@ void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
+    if (Gone()) return ReadOutcome::Gone;
     const Deadline deadline(boundMs);
     std::int64_t rate = 0;  // read once, at the first partial read
     std::size_t got = 0;
@@ -182,9 +184,14 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
             }
             if (k < 0 && (errno == EAGAIN || errno == EINTR)) continue;
             // 0 (hung up) or an error such as EIO: the line is gone.
-            return WaitOutDeadLine(deadline, stop);
+            MarkGone(SystemErrorText(k < 0 ? errno : EIO));
+            return ReadOutcome::Gone;
         }
-        if (ev & (POLLHUP | POLLERR | POLLNVAL)) return WaitOutDeadLine(deadline, stop);
+        if (ev & (POLLHUP | POLLERR)) {
+            MarkGone(SystemErrorText(EIO));
+            return ReadOutcome::Gone;
+        }
+        if (ev & POLLNVAL) return WaitOutDeadLine(deadline, stop);
     }
     if (got < n) got += ReadAvailable(handle_, dest + got, n - got);
     return got == n ? ReadOutcome::Completed : ReadOutcome::TimedOut;
@@ -212,7 +219,11 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
         pollfd fds[2] = {{handle_, POLLOUT, 0}, {stop ? stop->Handle() : -1, POLLIN, 0}};
         if (PollUntil(fds, 2, Deadline(stallMs)) <= 0) return false;
         if (fds[1].revents & POLLIN) return false;
-        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+        if (fds[0].revents & (POLLERR | POLLHUP)) {
+            MarkGone(SystemErrorText(EIO));
+            return false;
+        }
+        if (fds[0].revents & POLLNVAL) return false;
         if (!(fds[0].revents & POLLOUT)) continue;
 
         const ssize_t k = ::write(handle_, data + done, n - done);

@@ -8,6 +8,7 @@
 
 #include "platform/Deadline.h"
 #include "platform/Event.h"
+#include "platform/SystemError.h"
 #include "platform/win32/Windows.h"
 
 namespace platform {
@@ -281,6 +282,7 @@ void SerialPort::Purge() { ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
+    if (Gone()) return ReadOutcome::Gone;
     const Deadline deadline(boundMs);
     const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
@@ -305,7 +307,8 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         OVERLAPPED ov{};
         ov.hEvent = done;
         if (!::ReadFile(port, dest + got, ReadChunk(n - got), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
-            return WaitOutDeadLine(deadline, stop);  // the line has failed
+            MarkGone(SystemErrorText(::GetLastError()));  // the line has failed
+            return ReadOutcome::Gone;
         }
         const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
         if (r != WAIT_OBJECT_0 + doneIndex) {
@@ -328,7 +331,8 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         // An error, or nothing from a read that waits for bytes: the line
         // is gone (an unplugged adapter).
         if (got >= n) return ReadOutcome::Completed;
-        return WaitOutDeadLine(deadline, stop);
+        MarkGone(SystemErrorText(ok ? ERROR_GEN_FAILURE : error));
+        return ReadOutcome::Gone;
     }
     return ReadOutcome::Completed;
 }
