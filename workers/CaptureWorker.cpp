@@ -10,6 +10,7 @@
 #include "link/RefreshRequest.h"
 #include "protocols/Catalogue.h"
 #include "workers/CaptureFile.h"
+#include "workers/FrameHunt.h"
 #include "workers/Workers.h"
 
 namespace workers {
@@ -78,7 +79,7 @@ void CaptureWorker(linkcore::LinkState& s) {
     unsigned skipped = 0;
     for (;;) {
         if (stop.IsSet()) return;
-        const ReadOutcome r = linkcore::ReadExact(s, frames, 1, waits.syncByte, stop);
+        const ReadOutcome r = ReadFromLine(s, frames, 1, waits.syncByte, stop);
         if (r == ReadOutcome::Stopped) return;
         if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
@@ -86,7 +87,7 @@ void CaptureWorker(linkcore::LinkState& s) {
             ++skipped;
             continue;
         }
-        const ReadOutcome rest = linkcore::ReadExact(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
+        const ReadOutcome rest = ReadFromLine(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
         if (rest == ReadOutcome::Stopped) return;
         if (rest == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (rest == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
@@ -103,7 +104,7 @@ void CaptureWorker(linkcore::LinkState& s) {
     for (int k = 1; k < kCaptureFrames; ++k) {
         if (stop.IsSet()) return;
         const ReadOutcome r =
-            linkcore::ReadExact(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
+            ReadFromLine(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
         if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusCaptureTimedOut, stop);

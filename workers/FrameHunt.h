@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/SerialPort.h"
 #include "protocols/Catalogue.h"
 
 namespace platform {
@@ -13,6 +15,11 @@ struct LinkState;
 }
 
 namespace workers {
+
+// Reads as linkcore::ReadExact does, with a line that has gone always
+// reported as Gone, even where the read itself worded it as a time-out.
+[[nodiscard]] platform::ReadOutcome ReadFromLine(linkcore::LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                                                 const platform::Event& stop);
 
 // Outcome of one pass over the line: hunting the sync bytes of a frame,
 // then reading the rest.
