@@ -10,6 +10,7 @@
 #include "link/RefreshRequest.h"
 #include "protocols/Catalogue.h"
 #include "workers/CaptureFile.h"
+#include "workers/FrameHunt.h"
 #include "workers/Workers.h"
 
 namespace workers {
@@ -33,6 +34,13 @@ void EndByTimeOut(linkcore::LinkState& s, int status, const platform::Event& sto
     s.linkStatus.store(status);
     linkcore::RefreshRequest(s, CMD_SHOW_RX_FRAME, stop);
     linkcore::NotifyCaptureEnded(s);
+}
+
+// A capture whose line has gone ends without a file; the window offers
+// the button again once the line is back.
+void EndByLineGone(linkcore::LinkState& s, const platform::Event& stop) {
+    TapCapture(s, TapKind::TimeOut);
+    linkcore::ReportLineGone(s, stop);
 }
 
 std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
@@ -71,15 +79,17 @@ void CaptureWorker(linkcore::LinkState& s) {
     unsigned skipped = 0;
     for (;;) {
         if (stop.IsSet()) return;
-        const ReadOutcome r = linkcore::ReadExact(s, frames, 1, waits.syncByte, stop);
+        const ReadOutcome r = ReadFromLine(s, frames, 1, waits.syncByte, stop);
         if (r == ReadOutcome::Stopped) return;
+        if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         if (frames[0] != protocol.sync[0]) {
             ++skipped;
             continue;
         }
-        const ReadOutcome rest = linkcore::ReadExact(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
+        const ReadOutcome rest = ReadFromLine(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
         if (rest == ReadOutcome::Stopped) return;
+        if (rest == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (rest == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         break;
     }
@@ -94,8 +104,9 @@ void CaptureWorker(linkcore::LinkState& s) {
     for (int k = 1; k < kCaptureFrames; ++k) {
         if (stop.IsSet()) return;
         const ReadOutcome r =
-            linkcore::ReadExact(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
+            ReadFromLine(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
+        if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusCaptureTimedOut, stop);
         TapCapture(s, TapKind::Frame, frameAt(k));
         s.linkStatus.store(k);

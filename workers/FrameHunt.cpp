@@ -1,10 +1,17 @@
 #include "workers/FrameHunt.h"
 
 #include "link/PortOps.h"
+#include "link/RefreshRequest.h"
 
 namespace workers {
 
 using platform::ReadOutcome;
+
+ReadOutcome ReadFromLine(linkcore::LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                         const platform::Event& stop) {
+    const ReadOutcome r = linkcore::ReadExact(s, dest, n, boundMs, stop);
+    return r == ReadOutcome::TimedOut && linkcore::LineGone(s) ? ReadOutcome::Gone : r;
+}
 
 PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& protocol,
                          const protocols::ReadWaits& waits, std::uint8_t* buffer, const platform::Event& stop,
@@ -16,8 +23,9 @@ PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& 
     int waited = 0;
     for (std::size_t i = 0; i < protocol.syncCount; ++i) {
         const int bound = (i == 0 ? waits.firstSync : waits.secondSync) - waited;
-        const ReadOutcome r = linkcore::ReadExact(s, buffer + i, 1, bound, stop);
+        const ReadOutcome r = ReadFromLine(s, buffer + i, 1, bound, stop);
         if (r == ReadOutcome::Stopped) return PassResult::Stopped;
+        if (r == ReadOutcome::Gone) return PassResult::Gone;
         if (r == ReadOutcome::TimedOut) return i == 0 ? PassResult::FirstSyncTimeOut : PassResult::TimeOut;
         if (buffer[i] != protocol.sync[i]) {
             if (passedOver) *passedOver += static_cast<unsigned>(i + 1);
@@ -31,8 +39,9 @@ PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& 
         }
     }
     const ReadOutcome r =
-        linkcore::ReadExact(s, buffer + protocol.syncCount, protocol.RestLength(), waits.rest - waited, stop);
+        ReadFromLine(s, buffer + protocol.syncCount, protocol.RestLength(), waits.rest - waited, stop);
     if (r == ReadOutcome::Stopped) return PassResult::Stopped;
+    if (r == ReadOutcome::Gone) return PassResult::Gone;
     if (r == ReadOutcome::TimedOut) return PassResult::TimeOut;
     return PassResult::Frame;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/SerialPort.h"
 #include "protocols/Catalogue.h"
 
 namespace platform {
@@ -14,6 +16,11 @@ struct LinkState;
 
 namespace workers {
 
+// Reads as linkcore::ReadExact does, with a line that has gone always
+// reported as Gone, even where the read itself worded it as a time-out.
+[[nodiscard]] platform::ReadOutcome ReadFromLine(linkcore::LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
+                                                 const platform::Event& stop);
+
 // Outcome of one pass over the line: hunting the sync bytes of a frame,
 // then reading the rest.
 enum class PassResult {
@@ -22,6 +29,7 @@ enum class PassResult {
     FirstSyncTimeOut,  // nothing came while hunting the first sync byte
     TimeOut,           // the second sync byte or the rest did not come in time
     Stopped,           // the worker's stop signal came
+    Gone,              // the line has gone (SerialPort::Gone)
 };
 
 // Reads one pass of `protocol`'s framing from the port of `s` into `buffer`

@@ -23,7 +23,8 @@ Commands:
   unread                 bytes the program wrote that the peer has not read
   line                   the line's rate and frame as the program set them,
                          e.g. "9600 8N1"
-  unplug                 closes the controller's side, as a pulled adapter
+  unplug                 closes the controller's side and removes the link to
+                         it, as a pulled adapter
   cpu                    CPU milliseconds used so far by the program's
                          process and by the prefix's wineserver
 """
@@ -91,6 +92,10 @@ class Line:
                 if fd >= 0:
                     os.close(fd)
             self.master = self.slave = -1
+            # The port goes with the line: its pseudo-terminal's number may
+            # soon be another program's.
+            if os.path.lexists(self.link):
+                os.unlink(self.link)
 
     @property
     def live(self):

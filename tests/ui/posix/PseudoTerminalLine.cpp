@@ -31,7 +31,12 @@ public:
         return port && platform::BuildLineSettings("baud=" + std::to_string(rate) + " parity=N data=8 stop=1", s) &&
                port->ApplySettings(s);
     }
-    void HangUp() override { Peer().HangUp(); }
+    // As an unplugged adapter's node goes, COM1 goes with the line: its
+    // pseudo-terminal's number may soon be another program's.
+    void HangUp() override {
+        platform::UnregisterPort(1, Peer().slavePath());
+        Peer().HangUp();
+    }
     bool Replug() override {
         sandbox_.peer = platform::PseudoTerminal::Open();
         return sandbox_.peer && platform::RegisterPort(1, sandbox_.peer->slavePath());
