@@ -1,5 +1,7 @@
 #include "link/PortOps.h"
 
+#include <algorithm>
+
 #include "link/LinkState.h"
 #include "platform/Event.h"
 
@@ -27,7 +29,11 @@ platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n,
         // No port: wait like a read that gets nothing, so no caller spins.
         return stop.Wait(boundMs) ? platform::ReadOutcome::Stopped : platform::ReadOutcome::TimedOut;
     }
-    return port->ReadExact(dest, n, boundMs, &stop);
+    const platform::ReadOutcome outcome = port->ReadExact(dest, n, boundMs, &stop);
+    if (outcome != platform::ReadOutcome::Gone) return outcome;
+    // For now a gone line reads to the workers as a silent one, after the
+    // bound, so that no worker loop spins on it.
+    return stop.Wait(boundMs) ? platform::ReadOutcome::Stopped : platform::ReadOutcome::TimedOut;
 }
 
 int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Event& stop) {
@@ -38,10 +44,16 @@ int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Eve
 std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop) {
     platform::SerialPort* port = s.port.load();
     if (!port) return std::chrono::microseconds::zero();
+    const SendClock::time_point begun = SendClock::now();
     // A frame the line did not take is not sent again: the next cycle
     // sends a fresh one.
     static_cast<void>(port->Write(s.sendBuffer.data(), n, &stop));
-    return port->QueuedOutputTime();
+    // The driver's word (what it still holds, from now) or the line time
+    // from the write's start (LineFreeAt), whichever ends later: a
+    // buffering adapter reports nothing held while its chip still sends.
+    const SendClock::time_point now = SendClock::now();
+    const SendClock::time_point sent = std::max(now + port->QueuedOutputTime(), port->LineFreeAt());
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::max(sent, now) - begun);
 }
 
 SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop) {
@@ -50,6 +62,10 @@ SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy,
     const bool stillSending = port->QueuedOutputTime() > std::chrono::microseconds::zero();
     port->Drain(&stop);
     return stillSending ? SendClock::now() : sentBy;
+}
+
+void FinishSending(LinkState& s) {
+    if (platform::SerialPort* port = s.port.load()) port->Drain(nullptr);
 }
 
 }  // namespace linkcore

@@ -43,15 +43,24 @@ void PurgePort(LinkState& s);
 // The two steps of sending the first n bytes of sendBuffer: the write, and
 // the flush that returns once the bytes have left the port. The caller
 // may act between them.
-// SendFrameStart returns the line time of what the driver still holds
-// after the write: 0 on a line with no transmit queue (a pseudo-terminal)
-// or with no port open.
+// SendFrameStart returns how long after the write's start the line will
+// have sent the frame: the later of what the driver reports it still holds
+// and the frame's line time from the write's start (SerialPort::LineFreeAt);
+// 0 with no port open.
 // SendFrameFlush returns when the line did send the frame: the flush's end
 // while the port still held some of it when the flush began, else the
 // caller's estimate `sentBy` (the caller's time between the two steps
-// outlasted the frame).
+// outlasted the frame). The flush itself waits out the frame's line time.
 using SendClock = std::chrono::steady_clock;
 [[nodiscard]] std::chrono::microseconds SendFrameStart(LinkState& s, std::size_t n, const platform::Event& stop);
 SendClock::time_point SendFrameFlush(LinkState& s, SendClock::time_point sentBy, const platform::Event& stop);
+
+// --- dialog thread ---
+
+// Waits, unstoppably, until the line has sent what was written to it (its
+// line time included), so that the port's settings are changed or restored
+// only after the last frame has gone out. Bounded by the line time of the
+// driver's queue. Nothing to wait for with no port open.
+void FinishSending(LinkState& s);
 
 }  // namespace linkcore

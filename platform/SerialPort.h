@@ -77,9 +77,10 @@ public:
     // Reads exactly n bytes into dest, within `boundMs` measured on the
     // monotonic clock, waking at once when `stop` (may be null) is set.
     // Bytes arriving in pieces complete the read when the n-th arrives.
-    // TimedOut/Stopped: the bytes consumed so far are in dest, later bytes
-    // stay queued for the next read, and dest is never written afterwards.
-    // A hung-up or failing line reports TimedOut only after the full bound
+    // TimedOut/Stopped/Gone: the bytes consumed so far are in dest, later
+    // bytes stay queued for the next read, and dest is never written
+    // afterwards. A line that has gone (see Gone) reports Gone at once; any
+    // other failure of the line reports TimedOut only after the full bound
     // (waiting on `stop` meanwhile), so that no caller loop spins.
     [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
@@ -92,7 +93,8 @@ public:
     [[nodiscard]] int AwaitBytes(std::size_t count, int boundMs, const Event* stop);
 
     // Writes all n bytes (waiting for the line to take them, waking at once
-    // on `stop`). Returns false when stopped or the line failed; a line that
+    // on `stop`). Returns false when stopped, the line failed or has gone;
+    // a line that
     // takes no byte for longer than sending a full driver buffer (4 KiB) at
     // its rate, plus 2 s, has failed.
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t n, const Event* stop);
@@ -102,8 +104,16 @@ public:
     [[nodiscard]] std::chrono::microseconds QueuedOutputTime() const;
 
     // Waits until written bytes have left the port: waits on `stop` for the
-    // estimated line time of the bytes still queued, then drains the rest.
+    // estimated line time of the bytes still queued and until LineFreeAt,
+    // then drains the rest.
     void Drain(const Event* stop);
+
+    // When the line will have sent every byte written so far, by its rate:
+    // each write's bytes take their line time from the write's start, after
+    // those written before them. A buffering adapter (USB) completes a write
+    // and reports an empty output queue as soon as its chip holds the bytes,
+    // well before the line has sent them.
+    [[nodiscard]] std::chrono::steady_clock::time_point LineFreeAt() const;
 
     // Whether the line is gone: the device was removed or its far end hung
     // up, as the system reported to a read or a write. From then on every
@@ -135,6 +145,19 @@ private:
     std::atomic<bool> gone_{false};
     mutable std::mutex goneMutex_;
     std::string goneReason_;
+
+    // Purges so far: a read that a purge cancelled is started again, while
+    // reads cancelled over and over with no purge behind them (Windows) mean
+    // the device has gone. cancelledInARow_ is the reading thread's own.
+    std::atomic<std::uint32_t> purges_{0};
+    int cancelledInARow_ = 0;
+
+    // LineFreeAt, in steady_clock ticks; NoteWritten moves it on for `n`
+    // bytes written from `begun` at `rate`, and AwaitLineFree waits for it
+    // (false when `stop` was set).
+    std::atomic<std::chrono::steady_clock::rep> lineFreeAt_{0};
+    void NoteWritten(std::chrono::steady_clock::time_point begun, std::size_t n, std::int64_t rate);
+    [[nodiscard]] bool AwaitLineFree(const Event* stop) const;
 };
 
 }  // namespace platform

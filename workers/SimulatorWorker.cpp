@@ -7,6 +7,7 @@
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
+#include "platform/TimedPause.h"
 #include "protocols/Codecs.h"
 #include "workers/Workers.h"
 
@@ -21,6 +22,9 @@ void SimulatorWorker(linkcore::LinkState& s) {
     const std::size_t n = protocol.txFrameLength;
     if (n == 0) return;
 
+    // The frames' pauses end on time only with a fine timer tick, held
+    // while the run goes.
+    const platform::FineTimerTick fineTick;
     linkcore::TapEvent(s, linkcore::WorkerKind::Simulator, protocols::TapKind::RunStart,
                        protocols::Direction::ToController);
     using linkcore::SendClock;

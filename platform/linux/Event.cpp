@@ -79,4 +79,8 @@ bool TimedPause(const Event& stop, std::chrono::nanoseconds left, int ms) {
     return !(r > 0 && (fds[0].revents & POLLIN));
 }
 
+// timerfd pauses end on time as they are.
+FineTimerTick::FineTimerTick() = default;
+FineTimerTick::~FineTimerTick() = default;
+
 }  // namespace platform

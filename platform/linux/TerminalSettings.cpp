@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/SystemCalls.h"
+
 namespace platform::terminal {
 
 namespace {
@@ -17,13 +19,13 @@ static_assert(sizeof(termios2) <= sizeof(LineSettings{}.snapshot), "termios2 mus
 
 bool GetState(int fd, termios2& t) {
     std::memset(&t, 0, sizeof t);
-    return ::ioctl(fd, TCGETS2, &t) == 0;
+    return posix::Calls().ioctl(fd, TCGETS2, &t) == 0;
 }
 
 bool SetState(int fd, const termios2& t) {
     int r;
     do {
-        r = ::ioctl(fd, TCSETS2, &t);
+        r = posix::Calls().ioctl(fd, TCSETS2, const_cast<termios2*>(&t));
     } while (r < 0 && errno == EINTR);
     return r == 0;
 }
@@ -148,6 +150,11 @@ bool Apply(int fd, const LineSettings& s) {
     termios2 before;
     if (!GetState(fd, before)) return false;
 
+    // What the driver cannot be asked for is refused as it would refuse it.
+    auto refuse = [] {
+        errno = EINVAL;
+        return false;
+    };
     termios2 next;
     std::int64_t rate;
     if (s.fromPort) {
@@ -156,22 +163,24 @@ bool Apply(int fd, const LineSettings& s) {
     } else {
         next = before;
         MakeRawState(next);
-        if (!SetFrame(next, s)) return false;
+        if (!SetFrame(next, s)) return refuse();
         rate = s.baud;
         if (RateAcceptable(rate)) SetRate(next, rate);
     }
     // A zero rate would hang the line up; it never reaches the driver.
-    if (!RateAcceptable(rate)) return false;
+    if (!RateAcceptable(rate)) return refuse();
 
-    if (!SetState(fd, next)) {
+    // Whatever refused the change, the error number is the refusal's, not
+    // that of putting the state back.
+    auto restore = [&](int error) {
         SetState(fd, before);
+        errno = error;
         return false;
-    }
+    };
+    if (!SetState(fd, next)) return restore(errno);
     termios2 now;
-    if (!GetState(fd, now) || !RateTaken(rate, RateOf(now))) {
-        SetState(fd, before);
-        return false;
-    }
+    if (!GetState(fd, now)) return restore(errno);
+    if (!RateTaken(rate, RateOf(now))) return restore(EINVAL);
     return true;
 }
 

@@ -2,11 +2,13 @@
 
 #include <cerrno>
 
+#include "platform/posix/SystemCalls.h"
+
 namespace platform {
 
 int PollUntil(pollfd* fds, std::size_t count, const Deadline& deadline) {
     for (;;) {
-        const int r = ::poll(fds, static_cast<nfds_t>(count), deadline.RemainingMs());
+        const int r = posix::Calls().poll(fds, static_cast<nfds_t>(count), deadline.RemainingMs());
         if (r > 0) return r;
         if (r < 0 && errno != EINTR) return -1;
         if (r == 0 && deadline.Passed()) return 0;
@@ -15,7 +17,7 @@ int PollUntil(pollfd* fds, std::size_t count, const Deadline& deadline) {
 
 int PollNow(pollfd* fds, std::size_t count) {
     for (;;) {
-        const int r = ::poll(fds, static_cast<nfds_t>(count), 0);
+        const int r = posix::Calls().poll(fds, static_cast<nfds_t>(count), 0);
         if (r >= 0) return r;
         if (errno != EINTR) return -1;
     }

@@ -13,12 +13,16 @@
 
 #include "platform/Event.h"
 #include "platform/LineTime.h"
+#include "platform/SystemError.h"
 #include "platform/posix/Poll.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/TerminalSettings.h"
 
 namespace platform {
 
 namespace {
+
+using posix::Calls;
 
 OpenError OpenErrorOf(int err) {
     switch (err) {
@@ -54,10 +58,20 @@ int WriteStallMs(std::int64_t rate) {
     return static_cast<int>(std::min<std::int64_t>(kWriteSlackMs + lineMs, INT_MAX));
 }
 
+// What a removed device (EIO, ENODEV: an unplugged USB adapter) or a line
+// with nothing behind it any more (ENXIO) answers to reads, writes and the
+// terminal's requests (tty_ioctl(4), read(2)).
+bool IsGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+// A hang-up that came without an error number of its own (POLLHUP,
+// POLLERR, a read at end of file) is worded as reads of a hung-up terminal
+// fail.
+constexpr int kHangUpError = EIO;
+
 // What the driver holds now, up to `n` bytes, without waiting.
 std::size_t ReadAvailable(int fd, std::uint8_t* dest, std::size_t n) {
     for (;;) {
-        const ssize_t k = ::read(fd, dest, n);
+        const ssize_t k = Calls().read(fd, dest, n);
         if (k > 0) return static_cast<std::size_t>(k);
         if (k < 0 && errno == EINTR) continue;
         return 0;
@@ -79,14 +93,14 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     // the kind of failure, before close() can change it.
     auto fail = [&](int fd, OpenError kind) -> std::unique_ptr<SerialPort> {
         const int systemError = errno;
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) Calls().close(fd);
         if (failure) *failure = {kind, systemError};
         return nullptr;
     };
 
     int fd;
     do {
-        fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd = Calls().open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return fail(-1, OpenErrorOf(errno));
 
@@ -97,14 +111,14 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
 
     // Nobody shares a port: TIOCEXCL turns away later opens by ordinary
     // users, the lock also those with CAP_SYS_ADMIN, which TIOCEXCL lets in.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (Calls().flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return fail(fd, errno == EWOULDBLOCK ? OpenError::Busy : OpenError::Other);
     }
-    if (::ioctl(fd, TIOCEXCL) != 0) return fail(fd, OpenError::Other);
+    if (Calls().ioctl(fd, TIOCEXCL, nullptr) != 0) return fail(fd, OpenError::Other);
 
     if (!terminal::MakeRaw(fd, original)) {
         const int setError = errno;
-        ::ioctl(fd, TIOCNXCL);
+        Calls().ioctl(fd, TIOCNXCL, nullptr);
         errno = setError;
         return fail(fd, OpenError::Other);
     }
@@ -116,17 +130,24 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
 }
 
 SerialPort::~SerialPort() {
-    ::ioctl(handle_, TIOCNXCL);
-    ::close(handle_);
+    Calls().ioctl(handle_, TIOCNXCL, nullptr);
+    Calls().close(handle_);
 }
 
 bool SerialPort::ReadSettings(LineSettings& out) const { return terminal::Read(handle_, out); }
 
-bool SerialPort::ApplySettings(const LineSettings& s) { return terminal::Apply(handle_, s); }
+bool SerialPort::ApplySettings(const LineSettings& s) {
+    const bool applied = terminal::Apply(handle_, s);
+    settingsError_.store(applied ? 0 : errno, std::memory_order_relaxed);
+    return applied;
+}
 
 std::int64_t SerialPort::CurrentSpeed() const { return terminal::Rate(handle_); }
 
-void SerialPort::Purge() { ::tcflush(handle_, TCIOFLUSH); }
+void SerialPort::Purge() {
+    purges_.fetch_add(1, std::memory_order_relaxed);
+    Calls().purge(handle_, TCIOFLUSH);
+}
 
 void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
     // A single byte asked for says nothing by itself: what else the driver
@@ -134,7 +155,7 @@ void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
     std::size_t came = taken;
     if (asked == 1) {
         int queued = 0;
-        if (::ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) return;
+        if (Calls().ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) return;
         came += static_cast<std::size_t>(queued);
     }
     packets_.store(came > 1, std::memory_order_relaxed);
@@ -143,6 +164,7 @@ void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
+    if (Gone()) return ReadOutcome::Gone;
     const Deadline deadline(boundMs);
     std::int64_t rate = 0;  // read once, at the first partial read
     std::size_t got = 0;
@@ -160,15 +182,19 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         if (r < 0) return WaitOutDeadLine(deadline, stop);
         if (fds[1].revents & POLLIN) return ReadOutcome::Stopped;
 
+        // A hang-up or an error comes with what the line still held: the
+        // read takes that first, and its answer names the failure.
         const short ev = fds[0].revents;
-        if (ev & POLLIN) {
+        const bool hungUp = (ev & (POLLHUP | POLLERR)) != 0;
+        if (ev & (POLLIN | POLLHUP | POLLERR)) {
             // Never more than this read still needs: later bytes stay
             // queued in the driver for the next read.
-            const ssize_t k = ::read(handle_, dest + got, n - got);
+            const ssize_t k = Calls().read(handle_, dest + got, n - got);
             if (k > 0) {
                 if (woke) NoteDelivery(n - got, static_cast<std::size_t>(k));
                 got += static_cast<std::size_t>(k);
                 if (got == n) break;
+                if (hungUp) continue;
                 // Bytes that come in packets wake the poll once a packet.
                 // Bytes that trickle in one by one would wake it for each:
                 // wait instead the line time of those still missing (on the
@@ -180,11 +206,17 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
                 if (wait > 0 && !stop) PollUntil(nullptr, 0, Deadline(wait));
                 continue;
             }
-            if (k < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            // 0 (hung up) or an error such as EIO: the line is gone.
+            const int error = k < 0 ? errno : 0;
+            if (error == EINTR || (error == EAGAIN && !hungUp)) continue;
+            // End of file (0), an error of a removed device, or a hang-up
+            // with nothing left to read: the line is gone.
+            if (error == 0 || error == EAGAIN || IsGoneError(error)) {
+                MarkGone(SystemErrorText(IsGoneError(error) ? error : kHangUpError));
+                return ReadOutcome::Gone;
+            }
             return WaitOutDeadLine(deadline, stop);
         }
-        if (ev & (POLLHUP | POLLERR | POLLNVAL)) return WaitOutDeadLine(deadline, stop);
+        if (ev & POLLNVAL) return WaitOutDeadLine(deadline, stop);
     }
     if (got < n) got += ReadAvailable(handle_, dest + got, n - got);
     return got == n ? ReadOutcome::Completed : ReadOutcome::TimedOut;
@@ -192,10 +224,18 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
 int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
+    if (Gone()) return 0;
     // Packets wake the read that follows once each, with no wait here.
     if (packets_.load(std::memory_order_relaxed)) return 0;
     int queued = 0;
-    if (::ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
+    if (Calls().ioctl(handle_, FIONREAD, &queued) != 0) {
+        if (IsGoneError(errno)) {
+            MarkGone(SystemErrorText(errno));
+            return 0;
+        }
+        queued = 0;
+    }
+    if (queued < 0) queued = 0;
     if (static_cast<std::size_t>(queued) >= count) return 0;
     const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
@@ -206,36 +246,48 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {
     if (stop && !stop->Valid()) return false;
-    const int stallMs = WriteStallMs(CurrentSpeed());
+    if (Gone()) return false;
+    const auto begun = std::chrono::steady_clock::now();
+    const std::int64_t rate = CurrentSpeed();
+    const int stallMs = WriteStallMs(rate);
     std::size_t done = 0;
     while (done < n) {
         pollfd fds[2] = {{handle_, POLLOUT, 0}, {stop ? stop->Handle() : -1, POLLIN, 0}};
         if (PollUntil(fds, 2, Deadline(stallMs)) <= 0) return false;
         if (fds[1].revents & POLLIN) return false;
-        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+        if (fds[0].revents & (POLLERR | POLLHUP)) {
+            MarkGone(SystemErrorText(kHangUpError));
+            return false;
+        }
+        if (fds[0].revents & POLLNVAL) return false;
         if (!(fds[0].revents & POLLOUT)) continue;
 
-        const ssize_t k = ::write(handle_, data + done, n - done);
+        const ssize_t k = Calls().write(handle_, data + done, n - done);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
         } else if (k < 0 && errno != EAGAIN && errno != EINTR) {
+            if (IsGoneError(errno)) MarkGone(SystemErrorText(errno));
             return false;
         }
     }
+    NoteWritten(begun, n, rate);
     return true;
 }
 
 std::chrono::microseconds SerialPort::QueuedOutputTime() const {
     int queued = 0;
-    if (::ioctl(handle_, TIOCOUTQ, &queued) != 0 || queued <= 0) return std::chrono::microseconds::zero();
+    if (Calls().ioctl(handle_, TIOCOUTQ, &queued) != 0 || queued <= 0) return std::chrono::microseconds::zero();
     return std::chrono::microseconds(LineTimeUs(static_cast<std::size_t>(queued), CurrentSpeed()));
 }
 
 void SerialPort::Drain(const Event* stop) {
+    if (Gone()) return;
     // tcdrain cannot be woken by a stop, so first wait out the line time
     // of what is still queued; the drain then has little or nothing left.
     int queued = 0;
-    if (::ioctl(handle_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    if (Calls().ioctl(handle_, TIOCOUTQ, &queued) != 0) {
+        if (IsGoneError(errno)) return MarkGone(SystemErrorText(errno));
+    } else if (queued > 0) {
         const std::int64_t rate = CurrentSpeed();
         if (rate > 0) {
             const std::int64_t ms = std::min<std::int64_t>(std::int64_t{queued} * 10 * 1000 / rate + 1, INT_MAX);
@@ -246,11 +298,13 @@ void SerialPort::Drain(const Event* stop) {
             }
         }
     }
-    if (stop && stop->IsSet()) return;
+    // A driver that holds nothing may still have the bytes in the adapter.
+    if (!AwaitLineFree(stop)) return;
     int r;
     do {
-        r = ::tcdrain(handle_);
+        r = Calls().drain(handle_);
     } while (r < 0 && errno == EINTR);
+    if (r < 0 && IsGoneError(errno)) MarkGone(SystemErrorText(errno));
 }
 
 }  // namespace platform

@@ -6,7 +6,8 @@
 
 // The line settings of a terminal device: the part of the serial port that
 // each POSIX system does its own way (Linux through termios2, for any bit
-// rate). A failing call returns false with errno as the system set it.
+// rate). A failing call returns false with errno as the system set it;
+// what is refused before it reaches the driver sets EINVAL.
 namespace platform::terminal {
 
 // Reads the terminal's whole state into `out` (LineSettings::snapshot).

@@ -5,6 +5,8 @@
 #include "platform/TimedPause.h"
 #include "platform/win32/Windows.h"
 
+#include <mmsystem.h>
+
 namespace platform {
 
 namespace {
@@ -13,6 +15,17 @@ DWORD WaitMs(int ms) { return ms < 0 ? 0 : static_cast<DWORD>(ms); }
 
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, which older headers lack.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
+
+// Whether the system has the high-resolution waitable timer.
+bool HighResolutionTimers() {
+    static const bool present = [] {
+        const HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+        if (!timer) return false;
+        ::CloseHandle(timer);
+        return true;
+    }();
+    return present;
+}
 
 }  // namespace
 
@@ -77,6 +90,12 @@ bool TimedPause(const Event& stop, std::chrono::nanoseconds left, int ms) {
     const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, WaitMs(ms + kPauseSafetyMs));
     ::CloseHandle(timer);
     return r != WAIT_OBJECT_0;
+}
+
+FineTimerTick::FineTimerTick() : raised_(!HighResolutionTimers() && ::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimerTick::~FineTimerTick() {
+    if (raised_) ::timeEndPeriod(1);
 }
 
 }  // namespace platform

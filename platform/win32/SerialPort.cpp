@@ -8,16 +8,52 @@
 
 #include "platform/Deadline.h"
 #include "platform/Event.h"
+#include "platform/SystemError.h"
+#include "platform/win32/SystemCalls.h"
 #include "platform/win32/Windows.h"
 
 namespace platform {
 
 namespace {
 
-// Reads that the owner's purge cancels are started again, but never more
-// often than this within one ReadExact: a driver that cancels every read
-// must not make a caller spin.
-constexpr int kMostRestarts = 16;
+using win32::Calls;
+
+// A read that the owner's purge cancelled is started again. Reads
+// cancelled with no purge behind them are started again too, up to this
+// many in a row: then the device has gone (a removed USB adapter's driver
+// cancels every read it is given), and no caller spins on it.
+constexpr int kMostCancelsInARow = 17;
+
+// What the read, write, wait and ClearCommError calls answer once the
+// device has been removed: drivers differ in which of these they give.
+bool IsGoneError(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_DEVICE_REMOVED:
+        case ERROR_GEN_FAILURE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A record as some drivers report it that SetCommState then refuses: a
+// rate of 0, or XonChar equal to XoffChar (refused by SetCommState itself).
+// Before a record goes to the driver, its rate is the one being applied
+// and its XON/XOFF characters are the usual ones. Flow control is off in
+// every record this port builds (MakeRaw).
+void MendForDriver(DCB& d, std::int64_t rate) {
+    if (d.BaudRate == 0) d.BaudRate = static_cast<DWORD>(rate);
+    if (d.XonChar == d.XoffChar || d.XonChar == 0 || d.XoffChar == 0) {
+        d.XonChar = 0x11;
+        d.XoffChar = 0x13;
+    }
+}
+
+// The rate an open gives a port whose driver reports none; Connect applies
+// its own speed right after.
+constexpr std::int64_t kOpenRateWhenNone = CBR_9600;
 
 // Without flow control a line takes bytes at its rate, so a write that
 // has made no progress for longer than sending a full driver buffer takes,
@@ -41,10 +77,10 @@ static_assert(sizeof(PortState) <= sizeof(LineSettings{}.snapshot), "the port st
 bool GetState(HANDLE port, DCB& dcb) {
     std::memset(&dcb, 0, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    return ::GetCommState(port, &dcb) != 0;
+    return Calls().getCommState(port, &dcb) != 0;
 }
 
-bool SetState(HANDLE port, DCB dcb) { return ::SetCommState(port, &dcb) != 0; }
+bool SetState(HANDLE port, DCB dcb) { return Calls().setCommState(port, &dcb) != 0; }
 
 // Binary mode, no flow control of any kind, no character replaced or
 // dropped, and no error that stops reads until it is cleared. DTR and RTS
@@ -124,7 +160,7 @@ void Describe(const PortState& state, LineSettings& out) {
 }
 
 bool ReadState(HANDLE port, PortState& state) {
-    return GetState(port, state.dcb) && ::GetCommTimeouts(port, &state.timeouts) != 0;
+    return GetState(port, state.dcb) && Calls().getCommTimeouts(port, &state.timeouts) != 0;
 }
 
 OpenError OpenErrorOf(DWORD error) {
@@ -169,10 +205,17 @@ ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
 // Ends a call still in flight and waits for the driver to give the buffer
 // back; returns the bytes the call had moved by then.
 DWORD CancelAndCollect(HANDLE port, OVERLAPPED& ov) {
-    ::CancelIoEx(port, &ov);
+    Calls().cancelIoEx(port, &ov);
     DWORD moved = 0;
-    ::GetOverlappedResult(port, &ov, &moved, TRUE);
+    Calls().getOverlappedResult(port, &ov, &moved, TRUE);
     return moved;
+}
+
+// The port's queue counts (ClearCommError, which also clears the line's
+// error flags): ERROR_SUCCESS, or the call's error.
+DWORD QueueCounts(HANDLE port, COMSTAT& status) {
+    DWORD errors = 0;
+    return Calls().clearCommError(port, &errors, &status) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 DWORD ReadChunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)); }
@@ -181,8 +224,8 @@ DWORD ReadChunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>
 
 std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFailure* failure) {
     const std::wstring path = win32::Wide(device);
-    const HANDLE port = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE port = Calls().createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (failure) *failure = {OpenErrorOf(error), static_cast<int>(error)};
@@ -192,7 +235,7 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     // with the kind of failure, before CloseHandle can change it.
     auto fail = [&](OpenError kind) -> std::unique_ptr<SerialPort> {
         const DWORD error = ::GetLastError();
-        ::CloseHandle(port);
+        Calls().closeHandle(port);
         if (failure) *failure = {kind, static_cast<int>(error)};
         return nullptr;
     };
@@ -207,10 +250,11 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     raw.Parity = NOPARITY;
     raw.fParity = FALSE;
     raw.StopBits = ONESTOPBIT;
+    MendForDriver(raw, kOpenRateWhenNone);
     // All zero: a read waits until its byte count has come; the bound and
     // the stop are the waits around it.
     COMMTIMEOUTS timeouts{};
-    if (!SetState(port, raw) || !::SetCommTimeouts(port, &timeouts)) {
+    if (!SetState(port, raw) || !Calls().setCommTimeouts(port, &timeouts)) {
         const DWORD error = ::GetLastError();
         SetState(port, original.dcb);
         ::SetLastError(error);
@@ -223,7 +267,7 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFail
     return opened;
 }
 
-SerialPort::~SerialPort() { ::CloseHandle(handle_); }
+SerialPort::~SerialPort() { Calls().closeHandle(handle_); }
 
 bool SerialPort::ReadSettings(LineSettings& out) const {
     PortState state;
@@ -233,9 +277,14 @@ bool SerialPort::ReadSettings(LineSettings& out) const {
 }
 
 bool SerialPort::ApplySettings(const LineSettings& s) {
+    // Every way out says why: 0 when taken, else the refusal's error.
+    auto outcome = [&](DWORD error) {
+        settingsError_.store(static_cast<int>(error), std::memory_order_relaxed);
+        return error == ERROR_SUCCESS;
+    };
     const HANDLE port = handle_;
     DCB before;
-    if (!GetState(port, before)) return false;
+    if (!GetState(port, before)) return outcome(::GetLastError());
 
     DCB next;
     std::int64_t rate;
@@ -244,30 +293,35 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
     if (s.fromPort) {
         PortState saved;
         std::memcpy(&saved, s.snapshot.data(), sizeof saved);
-        if (saved.dcb.DCBlength != sizeof(DCB)) return false;
+        if (saved.dcb.DCBlength != sizeof(DCB)) return outcome(ERROR_INVALID_PARAMETER);
         next = saved.dcb;
         rate = static_cast<std::int64_t>(next.BaudRate);
         timeouts = saved.timeouts;
     } else {
         next = before;
         MakeRaw(next);
-        if (!SetFrame(next, s)) return false;
+        if (!SetFrame(next, s)) return outcome(ERROR_INVALID_PARAMETER);
         rate = s.baud;
         if (RateAcceptable(rate)) next.BaudRate = static_cast<DWORD>(rate);
     }
-    if (!RateAcceptable(rate)) return false;
+    if (!RateAcceptable(rate)) return outcome(ERROR_INVALID_PARAMETER);
+    MendForDriver(next, rate);
 
     if (!SetState(port, next)) {
+        const DWORD error = ::GetLastError();
         SetState(port, before);
-        return false;
+        return outcome(error);
     }
+    // A driver that reports no rate (0) is taken at its word that it set it.
     DCB now;
-    if (!GetState(port, now) || !RateTaken(rate, static_cast<std::int64_t>(now.BaudRate))) {
+    const bool readBack = GetState(port, now);
+    const DWORD readError = readBack ? ERROR_SUCCESS : ::GetLastError();
+    if (!readBack || (now.BaudRate != 0 && !RateTaken(rate, static_cast<std::int64_t>(now.BaudRate)))) {
         SetState(port, before);
-        return false;
+        return outcome(readBack ? ERROR_INVALID_PARAMETER : readError);
     }
-    ::SetCommTimeouts(port, &timeouts);
-    return true;
+    Calls().setCommTimeouts(port, &timeouts);
+    return outcome(ERROR_SUCCESS);
 }
 
 std::int64_t SerialPort::CurrentSpeed() const {
@@ -276,11 +330,15 @@ std::int64_t SerialPort::CurrentSpeed() const {
     return static_cast<std::int64_t>(d.BaudRate);
 }
 
-void SerialPort::Purge() { ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR); }
+void SerialPort::Purge() {
+    purges_.fetch_add(1, std::memory_order_relaxed);
+    Calls().purgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+}
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
+    if (Gone()) return ReadOutcome::Gone;
     const Deadline deadline(boundMs);
     const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
@@ -294,51 +352,74 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     const DWORD doneIndex = count;
     waits[count++] = done;
 
+    // A failure that says the device has gone ends the read at once; any
+    // other spends the rest of the bound, so that no caller spins.
+    auto failed = [&](DWORD error) {
+        if (!IsGoneError(error)) return WaitOutDeadLine(deadline, stop);
+        MarkGone(SystemErrorText(static_cast<int>(error)));
+        return ReadOutcome::Gone;
+    };
+
     std::size_t got = 0;
-    int restarts = kMostRestarts;
     for (bool first = true; got < n; first = false) {
         // A stop already set takes nothing more from the line.
         if (stop && stop->IsSet()) return ReadOutcome::Stopped;
         // Bytes trickling in do not stretch the bound.
         if (!first && deadline.Passed()) return ReadOutcome::TimedOut;
 
+        const std::uint32_t purgesBefore = purges_.load(std::memory_order_relaxed);
         OVERLAPPED ov{};
         ov.hEvent = done;
-        if (!::ReadFile(port, dest + got, ReadChunk(n - got), nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
-            return WaitOutDeadLine(deadline, stop);  // the line has failed
-        }
-        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
-        if (r != WAIT_OBJECT_0 + doneIndex) {
-            // Time-out or stop: the read is cancelled and waited for, so it
-            // cannot fill `dest` later; what it had taken counts as read.
-            got += CancelAndCollect(port, ov);
-            if (got >= n) return ReadOutcome::Completed;
-            if (r == WAIT_TIMEOUT) return ReadOutcome::TimedOut;
-            if (stop && r == WAIT_OBJECT_0) return ReadOutcome::Stopped;
-            return WaitOutDeadLine(deadline, stop);
-        }
-
+        DWORD error = ERROR_IO_PENDING;
+        if (!Calls().readFile(port, dest + got, ReadChunk(n - got), nullptr, &ov)) error = ::GetLastError();
         DWORD moved = 0;
-        const bool ok = ::GetOverlappedResult(port, &ov, &moved, FALSE) != 0;
-        const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            const DWORD r =
+                Calls().waitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(deadline.RemainingMs()));
+            if (r != WAIT_OBJECT_0 + doneIndex) {
+                const DWORD waitError = r == WAIT_FAILED ? ::GetLastError() : ERROR_SUCCESS;
+                // Time-out, stop or a failed wait: the read is cancelled and
+                // waited for, so it cannot fill `dest` later; what it had
+                // taken counts as read.
+                got += CancelAndCollect(port, ov);
+                if (got >= n) return ReadOutcome::Completed;
+                if (r == WAIT_TIMEOUT) return ReadOutcome::TimedOut;
+                if (stop && r == WAIT_OBJECT_0) return ReadOutcome::Stopped;
+                return failed(waitError);
+            }
+            error = Calls().getOverlappedResult(port, &ov, &moved, FALSE) ? ERROR_SUCCESS : ::GetLastError();
+        }
         got += moved;
-        if (ok && moved > 0) continue;
-        // Cancelled by the owner's purge: the read goes on for the rest.
-        if (error == ERROR_OPERATION_ABORTED && restarts-- > 0) continue;
-        // An error, or nothing from a read that waits for bytes: the line
-        // is gone (an unplugged adapter).
+        if (moved > 0) cancelledInARow_ = 0;
+        if (error == ERROR_SUCCESS && moved > 0) continue;
         if (got >= n) return ReadOutcome::Completed;
-        return WaitOutDeadLine(deadline, stop);
+        // A read with all time-outs zero ends with nothing only when it was
+        // cancelled: as ERROR_OPERATION_ABORTED, or by some drivers as a
+        // success with no bytes. After our own purge the read goes on for
+        // the rest; otherwise only so many times in a row.
+        if (error == ERROR_SUCCESS || error == ERROR_OPERATION_ABORTED) {
+            if (purges_.load(std::memory_order_relaxed) != purgesBefore) {
+                cancelledInARow_ = 0;
+                continue;
+            }
+            if (++cancelledInARow_ < kMostCancelsInARow) continue;
+            MarkGone(SystemErrorText(ERROR_OPERATION_ABORTED));
+            return ReadOutcome::Gone;
+        }
+        return failed(error);
     }
     return ReadOutcome::Completed;
 }
 
 bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* stop) {
     if (stop && !stop->Valid()) return false;
+    if (Gone()) return false;
     const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
     if (!done) return false;
-    const DWORD stallMs = WriteStallMs(CurrentSpeed());
+    const auto begun = std::chrono::steady_clock::now();
+    const std::int64_t rate = CurrentSpeed();
+    const DWORD stallMs = WriteStallMs(rate);
 
     HANDLE waits[2];
     DWORD count = 0;
@@ -346,35 +427,52 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
     const DWORD doneIndex = count;
     waits[count++] = done;
 
+    // Records a failure that says the device has gone.
+    auto failed = [&](DWORD error) {
+        if (IsGoneError(error)) MarkGone(SystemErrorText(static_cast<int>(error)));
+        return false;
+    };
+
     std::size_t sent = 0;
     while (sent < n) {
         if (stop && stop->IsSet()) return false;
         OVERLAPPED ov{};
         ov.hEvent = done;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - sent, kDriverBufferBytes));
-        if (!::WriteFile(port, data + sent, chunk, nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
-            return false;
+        if (!Calls().writeFile(port, data + sent, chunk, nullptr, &ov) && ::GetLastError() != ERROR_IO_PENDING) {
+            return failed(::GetLastError());
         }
-        const DWORD r = ::WaitForMultipleObjects(count, waits, FALSE, stallMs);
+        const DWORD r = Calls().waitForMultipleObjects(count, waits, FALSE, stallMs);
         if (r != WAIT_OBJECT_0 + doneIndex) {
+            const DWORD waitError = r == WAIT_FAILED ? ::GetLastError() : ERROR_SUCCESS;
             const DWORD moved = CancelAndCollect(port, ov);
             sent += moved;
             // A line that still takes bytes, only slowly, goes on.
             if (r == WAIT_TIMEOUT && moved > 0) continue;
-            return sent == n && r == WAIT_TIMEOUT;
+            if (r == WAIT_FAILED) return failed(waitError);
+            if (sent != n || r != WAIT_TIMEOUT) return false;
+            break;
         }
         DWORD moved = 0;
-        if (!::GetOverlappedResult(port, &ov, &moved, FALSE) || moved == 0) return false;
+        if (!Calls().getOverlappedResult(port, &ov, &moved, FALSE)) return failed(::GetLastError());
+        if (moved == 0) return false;
         sent += moved;
     }
+    NoteWritten(begun, n, rate);
     return true;
 }
 
 int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
-    DWORD errors = 0;
+    if (Gone()) return 0;
     COMSTAT status{};
-    const std::size_t queued = ::ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
+    std::size_t queued = 0;
+    if (const DWORD error = QueueCounts(handle_, status); error == ERROR_SUCCESS) {
+        queued = status.cbInQue;
+    } else if (IsGoneError(error)) {
+        MarkGone(SystemErrorText(static_cast<int>(error)));
+        return 0;
+    }
     if (queued >= count) return 0;
     const int wait = std::min(LineTimeMs(count - queued, CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
@@ -384,22 +482,21 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
 }
 
 std::chrono::microseconds SerialPort::QueuedOutputTime() const {
-    DWORD errors = 0;
     COMSTAT status{};
-    if (!::ClearCommError(handle_, &errors, &status) || status.cbOutQue == 0) {
-        return std::chrono::microseconds::zero();
-    }
+    if (QueueCounts(handle_, status) != ERROR_SUCCESS || status.cbOutQue == 0) return std::chrono::microseconds::zero();
     return std::chrono::microseconds(LineTimeUs(status.cbOutQue, CurrentSpeed()));
 }
 
 void SerialPort::Drain(const Event* stop) {
+    if (Gone()) return;
     // FlushFileBuffers cannot be woken by a stop, so first wait out the
     // line time of what is still queued; the flush then has little or
     // nothing left.
     const HANDLE port = handle_;
-    DWORD errors = 0;
     COMSTAT status{};
-    if (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0) {
+    if (const DWORD error = QueueCounts(port, status); error != ERROR_SUCCESS) {
+        if (IsGoneError(error)) return MarkGone(SystemErrorText(static_cast<int>(error)));
+    } else if (status.cbOutQue > 0) {
         const int ms = LineTimeMs(status.cbOutQue, CurrentSpeed());
         if (ms > 0) {
             if (stop) {
@@ -409,8 +506,11 @@ void SerialPort::Drain(const Event* stop) {
             }
         }
     }
-    if (stop && stop->IsSet()) return;
-    ::FlushFileBuffers(port);
+    // A driver that holds nothing may still have the bytes in the adapter.
+    if (!AwaitLineFree(stop)) return;
+    if (!Calls().flushFileBuffers(port) && IsGoneError(::GetLastError())) {
+        MarkGone(SystemErrorText(static_cast<int>(::GetLastError())));
+    }
 }
 
 }  // namespace platform
