@@ -75,7 +75,9 @@ void ResetLinkDataForTests(LinkState& s) {
 bool CreateSyncObjects(RefreshSink* window) { return CreateSyncObjects(Link(), window); }
 void ReleaseSyncObjects() { ReleaseSyncObjects(Link()); }
 void ResetLinkDataForTests() { ResetLinkDataForTests(Link()); }
-ConnectOutcome Connect(int portNumber, int decoder) { return Connect(Link(), portNumber, decoder); }
+void ClosePort() { ClosePort(Link()); }
+void TakeOpenedPort(OpenedPort& opened, int decoder) { TakeOpenedPort(Link(), opened, decoder); }
+void TakeReturnedPort(OpenedPort& opened) { TakeReturnedPort(Link(), opened); }
 void Disconnect() { Disconnect(Link()); }
 void SetLineSpeed(std::string_view mode, int speed) { SetLineSpeed(Link(), mode, speed); }
 

@@ -34,4 +34,12 @@ bool RefreshRequest(LinkState& s, unsigned code, const platform::Event& stop);
 // Tells the main window that a capture has ended (RefreshSink::CaptureEnded).
 void NotifyCaptureEnded(LinkState& s, const std::string& message = {});
 
+// Whether the open port's line has gone (SerialPort::Gone).
+[[nodiscard]] bool LineGone(const LinkState& s);
+
+// The end of a worker that found the line gone: asks the window to act on
+// it (CMD_LINE_GONE). The window stops every worker, this one included,
+// so the wait here ends at once.
+void ReportLineGone(LinkState& s, const platform::Event& stop);
+
 }  // namespace linkcore

@@ -73,7 +73,7 @@ inline constexpr int IDC_MON_STATUS = 1210;
 inline constexpr int IDC_MON_REPLAY = 1211;
 
 // Window-menu commands (system-command codes); the refresh requests the
-// workers send, 112 and 113, are in link/RefreshCodes.h.
+// workers send, 112, 113 and 116, are in link/RefreshCodes.h.
 inline constexpr unsigned CMD_ABOUT = 16;
 inline constexpr unsigned CMD_LINE_SPEED = 114;
 inline constexpr unsigned CMD_LINE_MONITOR = 115;

@@ -11,6 +11,9 @@ inline constexpr const char* kLineMonitorItem = "Монитор линии";
 inline constexpr const char* kComNameFormat = "COM%u";
 inline constexpr const char* kNoAccessFormat = "Нет доступа к COM%u";
 inline constexpr const char* kConnected = "Соединение установ.";
+inline constexpr const char* kLineGoneFormat = "COM%u отключён";
+inline constexpr const char* kSettingsRefusedFormat = "COM%u: настройки не приняты";
+inline constexpr const char* kNoAnswer = "порт не ответил за 3 с";
 
 inline constexpr const char* kTimeOut = "Time Out";
 inline constexpr const char* kCaptureWritten = "300/600 пак. зап.";

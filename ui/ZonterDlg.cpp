@@ -123,8 +123,11 @@ void CZonterDlg::OnDestroy() { DestroyWindow(); }
 bool CZonterDlg::DestroyWindow() {
     if (m_destroyed) return true;
     m_destroyed = true;
-    // The monitor stops listening before the workers go.
+    // The monitor stops listening before the workers go; a line that has
+    // gone is no longer waited for, an open still running is given up.
     m_monitor.reset();
+    EndReturnWait();
+    m_opener.GiveUp();
     linkcore::ReleaseSyncObjects();
     return true;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
+#include "link/Connection.h"
 #include "link/RefreshRequest.h"
+#include "platform/PortWatch.h"
 #include "platform/ui/DialogBase.h"
 #include "protocols/Codec.h"
 #include "ui/MonitorDlg.h"
@@ -84,6 +87,7 @@ protected:
     void DoDataExchange(platform::ui::DataExchange& dx) override;
     bool OnInitDialog() override;
     void OnDestroy() override;
+    void OnTimer(int timerId) override;
 
 private:
     bool PrepareRun(protocols::RunCommand kind);
@@ -94,6 +98,30 @@ private:
     void ShowAboutBox();
     void ShowLineSpeedDialog();
     void EditWindowMenu();
+
+    // The port's line (ZonterDlg_Connection.cpp): an open on its own
+    // thread, a line that has gone, and its return.
+    enum class OpenFor { Connect, Return };
+    void StartOpen(OpenFor purpose, unsigned portNumber);
+    void OnOpenFinished();
+    void OnOpenOutlasted();
+    void ShowConnectOutcome(const linkcore::ConnectOutcome& outcome, unsigned portNumber);
+    void ShowState(const std::string& text, const std::string& tip);
+    void EnableRunButtons(bool enable);
+    void OnLineGone();
+    void WaitForReturn();
+    void TryReturn();
+    void EndReturnWait();
+
+    linkcore::PortOpener m_opener;
+    OpenFor m_openFor = OpenFor::Connect;
+    unsigned m_openPort = 0;  // the COM number being opened
+    std::chrono::steady_clock::time_point m_openStart;
+    int m_openDecoder = 0;    // the decoder selected when Connect was pressed
+    unsigned m_linePort = 0;  // the COM number of the port opened last
+    // Set while a line that has gone is waited for.
+    std::unique_ptr<platform::PortWatch> m_returnWatch;
+    bool m_returnAgain = false;  // a change came while an open ran
 
     bool m_destroyed = false;
     std::unique_ptr<CMonitorDlg> m_monitor;

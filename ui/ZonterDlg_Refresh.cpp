@@ -27,6 +27,8 @@ void CZonterDlg::OnSysCommand(unsigned code, long extra) {
         ShowOutFrame();
     } else if (code == CMD_SHOW_RX_FRAME) {
         ShowRxFrame();
+    } else if (code == CMD_LINE_GONE) {
+        OnLineGone();
     } else if (code == CMD_LINE_MONITOR) {
         ShowLineMonitor();
     } else if (code == CMD_LINE_SPEED) {

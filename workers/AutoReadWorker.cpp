@@ -35,6 +35,7 @@ void AutoReadWorker(linkcore::LinkState& s) {
     while (!stop.IsSet()) {
         const PassResult r = ReadFramePass(s, protocol, protocol.autoReadWaits, s.rxBuffer.data(), stop, &skipped);
         if (r == PassResult::Stopped) return;
+        if (r == PassResult::Gone) return linkcore::ReportLineGone(s, stop);
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
             linkcore::TapEvent(s, WorkerKind::AutoRead, TapKind::TimeOut, Direction::FromController, {}, skipped);

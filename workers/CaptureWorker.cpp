@@ -35,6 +35,13 @@ void EndByTimeOut(linkcore::LinkState& s, int status, const platform::Event& sto
     linkcore::NotifyCaptureEnded(s);
 }
 
+// A capture whose line has gone ends without a file; the window offers
+// the button again once the line is back.
+void EndByLineGone(linkcore::LinkState& s, const platform::Event& stop) {
+    TapCapture(s, TapKind::TimeOut);
+    linkcore::ReportLineGone(s, stop);
+}
+
 std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
 
 }  // namespace
@@ -73,6 +80,7 @@ void CaptureWorker(linkcore::LinkState& s) {
         if (stop.IsSet()) return;
         const ReadOutcome r = linkcore::ReadExact(s, frames, 1, waits.syncByte, stop);
         if (r == ReadOutcome::Stopped) return;
+        if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         if (frames[0] != protocol.sync[0]) {
             ++skipped;
@@ -80,6 +88,7 @@ void CaptureWorker(linkcore::LinkState& s) {
         }
         const ReadOutcome rest = linkcore::ReadExact(s, frames + 1, kCaptureFrameBytes - 1, waits.firstFrameRest, stop);
         if (rest == ReadOutcome::Stopped) return;
+        if (rest == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (rest == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusTimeOut, stop);
         break;
     }
@@ -96,6 +105,7 @@ void CaptureWorker(linkcore::LinkState& s) {
         const ReadOutcome r =
             linkcore::ReadExact(s, frames + k * kCaptureFrameBytes, kCaptureFrameBytes, waits.laterFrame, stop);
         if (r == ReadOutcome::Stopped) return;
+        if (r == ReadOutcome::Gone) return EndByLineGone(s, stop);
         if (r == ReadOutcome::TimedOut) return EndByTimeOut(s, linkcore::kStatusCaptureTimedOut, stop);
         TapCapture(s, TapKind::Frame, frameAt(k));
         s.linkStatus.store(k);

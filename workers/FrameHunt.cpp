@@ -18,6 +18,7 @@ PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& 
         const int bound = (i == 0 ? waits.firstSync : waits.secondSync) - waited;
         const ReadOutcome r = linkcore::ReadExact(s, buffer + i, 1, bound, stop);
         if (r == ReadOutcome::Stopped) return PassResult::Stopped;
+        if (r == ReadOutcome::Gone) return PassResult::Gone;
         if (r == ReadOutcome::TimedOut) return i == 0 ? PassResult::FirstSyncTimeOut : PassResult::TimeOut;
         if (buffer[i] != protocol.sync[i]) {
             if (passedOver) *passedOver += static_cast<unsigned>(i + 1);
@@ -33,6 +34,7 @@ PassResult ReadFramePass(linkcore::LinkState& s, const protocols::ProtocolInfo& 
     const ReadOutcome r =
         linkcore::ReadExact(s, buffer + protocol.syncCount, protocol.RestLength(), waits.rest - waited, stop);
     if (r == ReadOutcome::Stopped) return PassResult::Stopped;
+    if (r == ReadOutcome::Gone) return PassResult::Gone;
     if (r == ReadOutcome::TimedOut) return PassResult::TimeOut;
     return PassResult::Frame;
 }

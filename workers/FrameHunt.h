@@ -22,6 +22,7 @@ enum class PassResult {
     FirstSyncTimeOut,  // nothing came while hunting the first sync byte
     TimeOut,           // the second sync byte or the rest did not come in time
     Stopped,           // the worker's stop signal came
+    Gone,              // the line has gone (SerialPort::Gone)
 };
 
 // Reads one pass of `protocol`'s framing from the port of `s` into `buffer`

@@ -47,6 +47,8 @@ void SimulatorWorker(linkcore::LinkState& s) {
         const SendClock::time_point writing = SendClock::now();
         const SendClock::time_point start = (due && writing - *due <= kScheduleSlack) ? *due : writing;
         const SendClock::time_point sentBy = start + linkcore::SendFrameStart(s, n, stop);
+        // A frame the line refused because it has gone ends the simulation.
+        if (linkcore::LineGone(s)) return linkcore::ReportLineGone(s, stop);
         if (++cycles == protocol.simulatorRefreshEvery) {
             cycles = 0;
             linkcore::RefreshRequest(s, CMD_SHOW_OUT_FRAME, stop);

@@ -29,6 +29,7 @@ void SingleReadWorker(linkcore::LinkState& s) {
         const PassResult r = ReadFramePass(s, protocol, protocol.singleReadWaits, s.rxBuffer.data(), stop, &skipped);
         if (r == PassResult::NotASync) continue;
         if (r == PassResult::Stopped) return;
+        if (r == PassResult::Gone) return linkcore::ReportLineGone(s, stop);
         if (r == PassResult::FirstSyncTimeOut || r == PassResult::TimeOut) {
             linkcore::TapEvent(s, WorkerKind::SingleRead, TapKind::TimeOut, Direction::FromController, {}, skipped);
             if (r == PassResult::TimeOut || codec.SingleReadHuntTimeOutShows()) {

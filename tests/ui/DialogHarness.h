@@ -62,6 +62,7 @@ protected:
     platform::ui::DialogWindow& Window() const { return dlg->Window(); }
     // What the control shows (an edit box's or label's text, a caption).
     std::string Text(int id) const { return Window().Text(id); }
+    std::string Tip(int id) const { return ToolTip(*dlg, id); }
     bool Checked(int id) const { return Window().Check(id) == 1; }
     bool Enabled(int id) const { return Window().Enabled(id); }
 

@@ -4,7 +4,9 @@
 
 #include "link/RefreshCodes.h"
 #include "platform/Event.h"
+#include "platform/PortNames.h"
 #include "tests/ui/DialogHarness.h"
+#include "ui/ConnectTexts.h"
 
 namespace {
 
@@ -153,10 +155,20 @@ TEST_F(MainDialog, RefreshesMeetingABadBoxShowOneMessageAtATime) {
 }
 
 TEST_F(MainDialog, ConnectionStateTable) {
-    // A port that cannot be opened: its number in the state line, buttons unchanged.
-    SetText(IDC_PORT, "3");
-    Click(IDC_CONNECT);
-    EXPECT_EQ(Text(IDC_STATE), "Нет доступа к COM3");
+    // A port that cannot be opened: its number in the state line, buttons
+    // unchanged, and a hint that fits the system: Windows has no port
+    // folder and no dialout group.
+    for (const char* number : {"0", "3"}) {
+        SetText(IDC_PORT, number);
+        Click(IDC_CONNECT);
+        EXPECT_EQ(Text(IDC_STATE), std::string("Нет доступа к COM") + number);
+#ifdef _WIN32
+        EXPECT_EQ(Tip(IDC_STATE).find("ссылки"), std::string::npos) << Tip(IDC_STATE);
+        EXPECT_EQ(Tip(IDC_STATE).find("dialout"), std::string::npos) << Tip(IDC_STATE);
+#else
+        EXPECT_NE(Tip(IDC_STATE).find(platform::PortDirectory()), std::string::npos) << Tip(IDC_STATE);
+#endif
+    }
     EXPECT_FALSE(Link().portOpen.load());
     EXPECT_FALSE(Enabled(IDC_READ_ONCE));
 
@@ -183,6 +195,34 @@ TEST_F(MainDialog, ConnectionStateTable) {
     EXPECT_FALSE(Enabled(IDC_READ_ONCE) || Enabled(IDC_READ_AUTO) || Enabled(IDC_CAPTURE));
     EXPECT_FALSE(dlg->m_readOnceButton.IsWindowEnabled() || dlg->m_readAutoButton.IsWindowEnabled() ||
                  dlg->m_captureButton.IsWindowEnabled());
+}
+
+// The state line and its tooltip for what Connect reported.
+TEST(ConnectTexts, StateAndTooltip) {
+    linkcore::ConnectOutcome refused;
+    refused.opened = true;
+    refused.device = "/dev/ttyUSB0";
+    refused.settingsError = 22;
+    refused.settingsReason = "Invalid argument";
+    linkcore::ConnectOutcome silent;
+    silent.noAnswer = true;
+    silent.device = "/dev/rfcomm0";
+    struct Row {
+        const char* name;
+        linkcore::ConnectOutcome outcome;
+        const char* state;
+        const char* tip;
+    };
+    const Row rows[] = {
+        {"settings refused", refused, "COM4: настройки не приняты",
+         "COM4 = /dev/ttyUSB0: настройки не приняты (Invalid argument)"},
+        {"no answer in time", silent, "Нет доступа к COM4", "COM4: порт не ответил за 3 с"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ui::ConnectStateText(row.outcome, 4), row.state);
+        EXPECT_EQ(ui::ConnectHint(row.outcome, 4), row.tip);
+    }
 }
 
 TEST_F(MainDialog, ClosingWritesTheSavedSettingsBack) {

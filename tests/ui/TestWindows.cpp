@@ -1,5 +1,6 @@
 #include "tests/ui/TestWindows.h"
 
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -64,7 +65,14 @@ public:
     int ItemCount(int id) const override { return inner_->ItemCount(id); }
     void SetFocus(int id) override { inner_->SetFocus(id); }
     void SelectAllText(int id) override { inner_->SelectAllText(id); }
-    void SetToolTip(int id, std::string_view text) override { inner_->SetToolTip(id, text); }
+    void SetToolTip(int id, std::string_view text) override {
+        toolTips_[id] = std::string(text);
+        inner_->SetToolTip(id, text);
+    }
+    std::string ToolTip(int id) const {
+        const auto it = toolTips_.find(id);
+        return it == toolTips_.end() ? std::string() : it->second;
+    }
     void SetFont(int id, const Font& font) override { inner_->SetFont(id, font); }
     void SetIcon(std::span<const std::uint8_t> png) override { inner_->SetIcon(png); }
     void AppendMenuSeparator() override { inner_->AppendMenuSeparator(); }
@@ -85,6 +93,7 @@ public:
 private:
     DialogBase& owner_;
     std::unique_ptr<DialogWindow> inner_;
+    std::map<int, std::string> toolTips_;
 };
 
 class TestWindowSystem : public WindowSystem {
@@ -123,6 +132,11 @@ std::vector<std::string>& Messages() {
 void InstallTestWindows() {
     static TestWindowSystem system(CurrentWindowSystem());
     InstallWindowSystem(&system);
+}
+
+std::string ToolTip(const DialogBase& dialog, int id) {
+    const auto* wrapped = dynamic_cast<const TestWindow*>(&dialog.Window());
+    return wrapped ? wrapped->ToolTip(id) : std::string();
 }
 
 DialogWindow& BackendWindow(const DialogBase& dialog) {

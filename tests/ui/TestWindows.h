@@ -40,6 +40,9 @@ std::vector<std::string>& Messages();
 // scripts instead of the system. Call once, after the system started.
 void InstallTestWindows();
 
+// The tooltip a dialog gave its control last; empty when none.
+std::string ToolTip(const platform::ui::DialogBase& dialog, int id);
+
 // The window system's own window behind a dialog, for backend-only checks.
 platform::ui::DialogWindow& BackendWindow(const platform::ui::DialogBase& dialog);
 

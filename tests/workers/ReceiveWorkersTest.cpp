@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
+#include "platform/PortNames.h"
 #include "platform/WorkerThread.h"
 #include "protocols/HaltenRs.h"
 #include "protocols/KugooM.h"
@@ -196,6 +197,40 @@ TEST_F(ReceiveWorkers, RunsStartedInQuickSuccessionLeaveOneReaderAndOneSimulator
     }
     workers::StopForRun(link);
     EXPECT_EQ(platform::WorkerThread::LiveCount(), 0);
+}
+
+// Every worker that finds the line gone ends at once and asks the window
+// to act on it, whichever side of the line it was using.
+TEST_F(ReceiveWorkers, EveryWorkerEndsOnAGoneLineAndTellsTheWindow) {
+    struct Row {
+        const char* name;
+        WorkerKind kind;
+        void (*start)(linkcore::LinkState&);
+    };
+    const Row rows[] = {
+        {"single read", WorkerKind::SingleRead, [](linkcore::LinkState& s) { workers::StartSingleRead(s); }},
+        {"continuous read", WorkerKind::AutoRead, [](linkcore::LinkState& s) { workers::StartAutoRead(s); }},
+        {"capture", WorkerKind::Capture, [](linkcore::LinkState& s) { workers::StartCapture(s); }},
+        {"display simulation", WorkerKind::Simulator,
+         [](linkcore::LinkState& s) {
+             workers::StartSimulator(s, "01 03 00 00 00 5E 08 5A 00 80 01 00 00 00", protocols::kHaltenRs);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        peer = platform::PseudoTerminal::Open();
+        ASSERT_TRUE(peer);
+        ASSERT_TRUE(platform::RegisterPort(1, peer->slavePath()));
+        const std::size_t before = window.Count(CMD_LINE_GONE);
+        StartRun(protocols::kHaltenRs);
+        row.start(link);
+        ASSERT_TRUE(Running(row.kind));
+        peer->HangUp();
+        ASSERT_TRUE(window.WaitForRequests(CMD_LINE_GONE, before + 1));
+        EXPECT_TRUE(WaitFor([&] { return !Running(row.kind); }));
+        EXPECT_TRUE(linkcore::LineGone(link));
+        linkcore::ClosePort(link);
+    }
 }
 
 }  // namespace
