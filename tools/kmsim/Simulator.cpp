@@ -186,6 +186,7 @@ int Simulator::Run() {
     nextStatus_ = started_;
     if (options_.frameLimit && *options_.frameLimit == 0) finished_ = true;
     if (options_.faults.hangupAfter && *options_.faults.hangupAfter == 0) CutLine();
+    if (!finished_ && options_.faults.unplugAfter && *options_.faults.unplugAfter == 0) Unplug();
 
     while (!finished_ && !quit_.IsSet()) {
         Clock::time_point now = Clock::now();
