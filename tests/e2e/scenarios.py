@@ -1139,6 +1139,9 @@ def run_scenario(args, name, make_run):
             for sim in run.simulators:
                 print(f"{sim.log.path} (last lines):\n  " + "\n  ".join(_tail(sim.log.path)))
                 print(f"{sim.status_path}:\n  {sim.latest_status()}")
+            if run.zonter is not None:
+                code = run.zonter.poll()
+                print(f"{run.program}: " + ("still running" if code is None else f"ended with status {code}"))
             print(f"{run.program} output:\n  " + "\n  ".join(_tail(os.path.join(work_dir, "zonter.log"))))
             try:
                 run.screenshot(os.path.join(work_dir, "failure.png"), whole_screen=True)

@@ -44,14 +44,21 @@ def find_application(pid, timeout=30):
 
 
 def _viewable_top_windows():
-    """The X windows directly under the root that are mapped and viewable."""
+    """The X windows directly under the root that are mapped and viewable,
+    each with its upper-left corner on the screen."""
     out = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
     ids = [line.split()[0] for line in out.splitlines() if line.strip().startswith("0x")]
-    shown = set()
+    shown = {}
     for wid in ids:
         info = subprocess.run(["xwininfo", "-id", wid], capture_output=True, text=True).stdout
-        if "IsViewable" in info:
-            shown.add(wid)
+        if "IsViewable" not in info:
+            continue
+        corner = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            if key in ("Absolute upper-left X", "Absolute upper-left Y"):
+                corner[key[-1]] = int(value)
+        shown[wid] = (corner.get("X"), corner.get("Y"))
     return shown
 
 
@@ -201,6 +208,14 @@ class Window:
             raise AssertionError(f"{ident} is not on screen")
         pyatspi.Registry.generateMouseEvent(box.x + box.width // 2, box.y + box.height // 2, "b1c")
 
+    def _click_into(self, ident, timeout):
+        """Clicks into a field and waits for it to have the focus before any
+        key goes out: a click on a dialog that has only just been shown can
+        come before the dialog takes input, and the keys would then reach
+        another control."""
+        self.click(ident)
+        wait_until(lambda: self.has_state(ident, pyatspi.STATE_FOCUSED), timeout, f"{ident} to take the focus")
+
     def click_checked(self, ident, ticked, timeout=5):
         """Ticks or clears a check box with a mouse click."""
         if self.checked(ident) != ticked:
@@ -214,21 +229,21 @@ class Window:
 
     def type_text(self, ident, text, timeout=5):
         """Types `text` into a control's field from the keyboard, as a person
-        does: a click into the field, then the keys. The X server keeps the
-        two in order, so the keys reach the field the click focused."""
+        does: a click into the field, then the keys."""
         before = self.name(ident)
-        self.click(ident)
+        self._click_into(ident, timeout)
         pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
         wait_until(lambda: self.name(ident) != before, timeout, f"{ident} to show the typed {text!r}")
 
     def replace_text(self, ident, text, timeout=5):
         """Types `text` over a field's whole text from the keyboard: a click
         into the field, End, a Backspace per character, then the keys."""
-        self.click(ident)
+        self._click_into(ident, timeout)
         for keysym in [KEY_END] + [KEY_BACKSPACE] * len(self.text(ident)):
             pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
         pyatspi.Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
-        wait_until(lambda: self.text(ident) == text, timeout, f"{ident} to show the typed {text!r}")
+        wait_until(lambda: self.text(ident) == text, timeout,
+                   lambda: f"{ident} to show the typed {text!r} (it shows {self.text(ident)!r})")
 
     def combo_state(self, ident):
         """Whether a combo box's list is open; which entry is selected cannot
@@ -284,17 +299,25 @@ class Window:
         the keyboard (Up from the top wraps to the last item)."""
         from scenarios import WINDOW_MENU
 
-        before = _viewable_top_windows()
+        before = set(_viewable_top_windows())
         x, y, _, _ = self.rect()
+        click = (x + 3, y + 3)
+
         # Qt does not show its pop-up menus to AT-SPI: the menu's own X
-        # window being mapped says it is open. With no window manager on
-        # the display, the first click after a dialog over the window was
-        # cancelled can go unanswered; a person clicks again, and so does
-        # this, twice at the most.
+        # window, mapped with its corner at the click, says it is open.
+        # Any other new window (a tool tip) does not: keys sent then would
+        # reach the dialog, where Enter ends the program. With no window
+        # manager on the display, the first click after a dialog over the
+        # window was closed can go unanswered; a person clicks again, and
+        # so does this, twice at the most.
+        def menu_open():
+            return any(wid not in before and abs(cx - click[0]) <= 1 and abs(cy - click[1]) <= 1
+                       for wid, (cx, cy) in _viewable_top_windows().items() if cx is not None and cy is not None)
+
         for attempt in range(3):
-            pyatspi.Registry.generateMouseEvent(x + 3, y + 3, "b3c")
+            pyatspi.Registry.generateMouseEvent(*click, "b3c")
             try:
-                wait_until(lambda: _viewable_top_windows() - before, 4, "the window menu to open")
+                wait_until(menu_open, 4, "the window menu to open at the click")
                 break
             except Deadline:
                 if attempt == 2:
