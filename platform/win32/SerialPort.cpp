@@ -26,12 +26,16 @@ constexpr int kMostCancelsInARow = 17;
 
 // What the read, write, wait and ClearCommError calls answer once the
 // device has been removed: drivers differ in which of these they give.
+// Wine answers a hung-up line with ERROR_BROKEN_PIPE (reads) and
+// ERROR_NOT_READY (the comm state and ClearCommError).
 bool IsGoneError(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_BAD_COMMAND:
         case ERROR_DEVICE_REMOVED:
         case ERROR_GEN_FAILURE:
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NOT_READY:
             return true;
         default:
             return false;

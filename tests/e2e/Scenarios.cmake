@@ -13,6 +13,7 @@ set(e2e_scenarios
   no_selection 90
   capture 240
   unplug 120
+  replug 90
   line_speed 90
   monitor 120
 )

@@ -8,33 +8,44 @@ import subprocess
 from processes import wait_until
 
 
+# The log's marker lines of --unplug-after and --replug-after.
+UNPLUGGED = "# unplugged: "
+REPLUGGED = "# replugged: "
+
+
 class SimulatorLog:
-    """The lines of a `--log` file: frames sent and display frames decoded."""
+    """The lines of a `--log` file: frames sent and display frames decoded.
+    With `since` (a marker line's start, such as REPLUGGED) only the lines
+    after that marker count, none while it is not there yet."""
 
     def __init__(self, path):
         self.path = path
 
-    def _lines(self):
+    def _lines(self, since=None):
         if not os.path.exists(self.path):
             return []
         with open(self.path, encoding="ascii", errors="replace") as f:
             # The last line may still be half written.
-            return [line.rstrip("\n") for line in f if line.endswith("\n")]
+            lines = [line.rstrip("\n") for line in f if line.endswith("\n")]
+        if since is not None:
+            marks = [i for i, line in enumerate(lines) if line.startswith(since)]
+            lines = lines[marks[-1] + 1:] if marks else []
+        return lines
 
-    def sent_frames(self):
+    def sent_frames(self, since=None):
         """The frames sent, each as a list of ints, in order."""
         frames = []
-        for line in self._lines():
+        for line in self._lines(since):
             if line.startswith("tx "):
                 hex_part = line[3:].split("#", 1)[0]
                 frames.append([int(b, 16) for b in hex_part.split()])
         return frames
 
-    def display_frames(self):
+    def display_frames(self, since=None):
         """The display frames received: dicts with 'bytes', 'checksum_ok' and
         the decoded settings ('gear', 'max-speed', ... as strings)."""
         frames = []
-        for line in self._lines():
+        for line in self._lines(since):
             if not line.startswith("rx "):
                 continue
             hex_part, _, tail = line[3:].partition(" | ")
@@ -85,6 +96,17 @@ class Simulator:
             raise RuntimeError(f"the simulator ended ({self.proc.returncode}) before it was ready: "
                                + self.status_text())
         return None
+
+    def event_time(self, word):
+        """When the simulator printed its "unplugged" or "replugged" line, on
+        the monotonic clock that time.monotonic() reads; None before."""
+        for line in self._stdout_lines():
+            if line.startswith(f"{word} COM{self.port} "):
+                return float(re.search(r" monotonic=(\S+)", line).group(1))
+        return None
+
+    def wait_event(self, word, timeout):
+        return wait_until(lambda: self.event_time(word), timeout, f"the simulator's {word!r} line")
 
     def status_text(self):
         with open(self.status_path, encoding="utf-8", errors="replace") as f:

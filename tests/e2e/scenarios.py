@@ -46,7 +46,7 @@ import time
 import traceback
 
 import screenshot
-from controller import Simulator
+from controller import REPLUGGED, UNPLUGGED, Simulator
 from processes import ProcessGroup, wait_until
 
 SKIP = 77
@@ -121,6 +121,7 @@ MONITOR_TITLE = "Монитор линии"
 WINDOW_MENU = ("CMD_ABOUT", "CMD_LINE_SPEED", "CMD_LINE_MONITOR")
 
 CONNECTED = "Соединение установ."
+LINE_GONE = "COM1 отключён"
 TIME_OUT = "Time Out"
 CAPTURE_DONE = "300/600 пак. зап."
 
@@ -754,6 +755,148 @@ def scenario_unplug(run):
     check(summary.get("checksum-errors") == "0", f"checksum errors on the new line: {summary}")
 
 
+def thread_wakeups(pid):
+    """Voluntary context switches of each thread of a process, by thread
+    id, with the thread's name: each is the thread going to sleep, i.e.
+    waking again later."""
+    threads = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                fields = dict(line.rstrip("\n").split(":\t", 1) for line in f if ":\t" in line)
+            threads[tid] = (fields["Name"], int(fields["voluntary_ctxt_switches"]))
+        except (OSError, KeyError, ValueError):
+            pass  # a thread that ended meanwhile
+    return threads
+
+
+def wakeups_between(before, after):
+    """The wake-ups between two readings of thread_wakeups, and the threads
+    that had any ("name/tid count, ..."); a thread that appeared in between
+    counts from zero."""
+    counts = {tid: n - before.get(tid, (name, 0))[1] for tid, (name, n) in after.items()}
+    busiest = sorted(counts.items(), key=lambda count: -count[1])
+    busy = ", ".join(f"{after[tid][0]}/{tid} {n}" for tid, n in busiest if n > 0)
+    return sum(counts.values()), busy
+
+
+def wait_state_after(run, text, since, within, what):
+    """Waits for the state line to read `text` and checks that it did so
+    within `within` s of the simulator's event at `since` (monotonic).
+    Returns the seconds it took, as closely as the window can be polled."""
+    w = run.window
+    seen = wait_until(lambda: w.text("IDC_STATE") == text and time.monotonic(), within + 15,
+                      lambda: f"the state line to say {text!r} (it says {w.text('IDC_STATE')!r})", interval=0.01)
+    took = seen - since
+    check(took <= within, f"the state line said {text!r} {took:.2f} s after {what}, later than {within} s")
+    note(f"state line {text!r} {took:.2f} s after {what}")
+    return took
+
+
+def unplug_and_replug(run, gone_seconds):
+    """The adapter is pulled during a continuous read with "имит. БК"
+    ticked and plugged in again `gone_seconds` later: the state line tells
+    that the line has gone, the program reopens the port by itself when it
+    is back, sends no display frame on its own, and a single read then
+    decodes a frame. Returns what was measured on the way: the state
+    line's delays, and the program's CPU and wake-ups while the line was
+    gone (the window left alone then, since reading it costs the program
+    CPU)."""
+    unplug_after = 15
+    sim = run.start_simulator("halten", extra=("--seed", "17", "--unplug-after", str(unplug_after),
+                                               "--replug-after", str(gone_seconds)))
+    w = run.start_zonter()
+    run.connect()
+    w.set_checked("IDC_SIMULATE", True)
+    w.press("IDC_READ_AUTO")
+
+    unplugged = sim.wait_event("unplugged", 60)
+    check(not os.path.lexists(run.com_link()), "COM1 is still linked after the unplug")
+    before = len(sim.log.display_frames()) - len(sim.log.display_frames(since=UNPLUGGED))
+    check(before > 0, "no display frame reached the controller before the unplug: the run with "
+                      "\"имит. БК\" did not go")
+    note(f"unplugged after {unplug_after} frames and {before} display frames")
+    figures = {"unplug-to-state-seconds": round(wait_state_after(run, LINE_GONE, unplugged, 2, "the unplug"), 3)}
+    wait_until(lambda: not any(w.enabled(b) for b in RUN_BUTTONS), 5, "the run buttons to be disabled")
+    wait_until(lambda: w.text("IDC_COUNTER") == TIME_OUT, 5,
+               lambda: f"the counter line to say {TIME_OUT!r} (it shows {w.text('IDC_COUNTER')!r})")
+
+    # A span to measure, not a wait for a condition: up to shortly before
+    # the line returns.
+    pid, others = run.zonter.pid, run.cpu_processes()
+    t0, cpu0, wakeups0 = time.monotonic(), cpu_seconds(pid), thread_wakeups(pid)
+    others0 = {name: cpu_seconds(p) for name, p in others.items()}
+    time.sleep(max(0.0, unplugged + gone_seconds - 0.2 - t0))
+    span = max(time.monotonic() - t0, 0.001)
+    spent = cpu_seconds(pid) - cpu0
+    wakeups, busy = wakeups_between(wakeups0, thread_wakeups(pid))
+    figures.update({"gone-span-seconds": round(span, 2), "gone-cpu-percent": round(spent / span * 100, 3),
+                    "gone-wakeups-per-second": round(wakeups / span, 2), "gone-wakeups-by-thread": busy,
+                    "gone-cpu-percent-of": {name: round((cpu_seconds(p) - others0[name]) / span * 100, 3)
+                                            for name, p in others.items()}})
+    check(spent <= 0.25 * span + 0.05, f"{run.program} used {spent:.2f} s of CPU in {span:.2f} s without a line: "
+                                       "a spin")
+    note(f"without a line: {spent * 1000:.0f} ms of CPU in {span:.2f} s, "
+         f"{figures['gone-wakeups-per-second']} wake-ups/s")
+
+    replugged = sim.wait_event("replugged", 30)
+    check(os.path.islink(run.com_link()) and os.readlink(run.com_link()).startswith("/dev/pts/"),
+          "COM1 is not linked to the new line after the replug")
+    figures["replug-to-connected-seconds"] = round(wait_state_after(run, CONNECTED, replugged, 3, "the replug"), 3)
+    wait_status(sim, "sending at 1200 bit/s", "the reopened line at the controller's 1200 bit/s")
+    wait_until(lambda: all(w.enabled(b) for b in RUN_BUTTONS), 5, "the run buttons to be enabled again")
+    # The display simulation drives a motor controller: it never comes
+    # back by itself. It would send a frame every few hundred ms.
+    quiet_until = time.monotonic() + 2
+    while time.monotonic() < quiet_until:
+        sent = sim.log.display_frames(since=REPLUGGED)
+        check(not sent, f"{len(sent)} display frames went out after the replug with no run started: {sent[:1]}")
+        time.sleep(0.1)
+    note("no display frame after the replug")
+
+    def shows_new_frame():
+        text = w.text("IDC_RAW_IN")
+        return text if hex_bytes(text) in sim.log.sent_frames(since=REPLUGGED) else None
+
+    w.press("IDC_READ_ONCE")
+    raw_text = wait_until(shows_new_frame, 15, "the raw line to show a frame sent after the replug")
+    check_raw_frame(sim, raw_text, w.text("IDC_DECODED"))
+    note(f"single read after the replug: raw {raw_text.strip()}")
+    run.quit_zonter()
+    summary = sim.stop()
+    check(summary.get("checksum-errors") == "0", f"checksum errors: {summary}")
+    return figures
+
+
+def scenario_replug(run):
+    """Unplug and replug, the line gone for 2 s (see unplug_and_replug)."""
+    unplug_and_replug(run, gone_seconds=2)
+
+
+def scenario_replug_bench(run):
+    """A measurement, not a check of the default run: unplug and replug
+    with the line gone for --seconds. Prints the figures as RESULT lines
+    (scripts/bench's table) and one BENCH line."""
+    figures = unplug_and_replug(run, gone_seconds=run.args.seconds)
+    figures["load-average"] = os.getloadavg()[0]
+    print("BENCH " + json.dumps(figures), flush=True)
+    where = f"{run.program}, {run.system}"
+    rows = [
+        (f"{where}: CPU while the line is gone", f"{figures['gone-cpu-percent']:.3f}", "% of a core", "<= 1 %",
+         figures["gone-cpu-percent"] <= 1, f"over {figures['gone-span-seconds']} s" + "".join(
+             f"; {name} {percent:.3f} %" for name, percent in figures["gone-cpu-percent-of"].items())),
+        (f"{where}: wake-ups while the line is gone", f"{figures['gone-wakeups-per-second']:.2f}", "wake-ups/s", "-",
+         None, "a port retried once a second adds 1/s; by thread: " + (figures["gone-wakeups-by-thread"] or "none")),
+        (f"{where}: unplug -> \"{LINE_GONE}\"", f"{figures['unplug-to-state-seconds'] * 1000:.0f}", "ms",
+         "<= 2000 ms", figures["unplug-to-state-seconds"] <= 2, "window polled every 10 ms"),
+        (f"{where}: port back -> \"{CONNECTED}\"", f"{figures['replug-to-connected-seconds'] * 1000:.0f}", "ms",
+         "<= 3000 ms", figures["replug-to-connected-seconds"] <= 3, "window polled every 10 ms"),
+    ]
+    for figure, value, unit, target, met, remark in rows:
+        verdict = "-" if met is None else "met" if met else "MISSED"
+        print("\t".join(("RESULT", "replug", figure, value, "-", unit, target, verdict, remark)), flush=True)
+
+
 def scenario_line_speed(run):
     """The line-speed dialog from the window menu; the About box too."""
     sim = run.start_simulator("halten", extra=("--seed", "9"))
@@ -947,6 +1090,8 @@ SCENARIOS = {
     "no_selection": scenario_no_selection,
     "capture": scenario_capture,
     "unplug": scenario_unplug,
+    "replug": scenario_replug,
+    "replug_bench": scenario_replug_bench,
     "line_speed": scenario_line_speed,
     "monitor": scenario_monitor,
     "bench": scenario_bench,
@@ -958,7 +1103,8 @@ def add_common_arguments(parser):
     parser.add_argument("--work-dir", required=True,
                         help="a folder for logs and the program's files; each scenario empties its subfolder first")
     parser.add_argument("--screenshot", help="where the halten scenario also saves its PNG of the window")
-    parser.add_argument("--seconds", type=float, default=60, help="length of the bench measurement")
+    parser.add_argument("--seconds", type=float, default=60,
+                        help="length of the bench measurement (replug_bench: how long the line is gone)")
     parser.add_argument("scenarios", nargs="+", choices=sorted(SCENARIOS))
 
 

@@ -58,7 +58,8 @@ TEST(OptionsTest, DefaultsPlayHaltenOnCom1) {
     EXPECT_EQ(o.mismatch, kmsim::MismatchMode::Filler);
     EXPECT_FALSE(o.frameLimit);
     EXPECT_FALSE(o.faults.garbage);
-    EXPECT_FALSE(o.faults.silenceAfter || o.faults.dropByteOf || o.faults.hangupAfter);
+    EXPECT_FALSE(o.faults.silenceAfter || o.faults.dropByteOf || o.faults.hangupAfter || o.faults.unplugAfter ||
+                 o.faults.replugAfter);
     EXPECT_FALSE(o.quiet || o.help);
 }
 
@@ -70,9 +71,28 @@ TEST(OptionsTest, IntervalDefaultsFollowTheProtocolUnlessGiven) {
 }
 
 TEST(OptionsTest, ReadsEveryOptionInBothForms) {
-    const auto parsed = Parse({"--protocol=kugoo", "--port", "7", "--port-dir", "/tmp/x", "--seed=99", "--log", "l.txt",
-                               "--quiet", "--mismatch", "mute", "--silence-after", "10", "--garbage", "--drop-byte=3",
-                               "--hangup-after", "12", "--frames", "20"});
+    const auto parsed = Parse({"--protocol=kugoo",
+                               "--port",
+                               "7",
+                               "--port-dir",
+                               "/tmp/x",
+                               "--seed=99",
+                               "--log",
+                               "l.txt",
+                               "--quiet",
+                               "--mismatch",
+                               "mute",
+                               "--silence-after",
+                               "10",
+                               "--garbage",
+                               "--drop-byte=3",
+                               "--hangup-after",
+                               "12",
+                               "--frames",
+                               "20",
+                               "--unplug-after",
+                               "5",
+                               "--replug-after=2.5"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const kmsim::Options& o = *parsed.options;
     EXPECT_EQ(o.protocol, protocols::kKugooM);
@@ -87,6 +107,8 @@ TEST(OptionsTest, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(o.faults.dropByteOf, 3u);
     EXPECT_EQ(o.faults.hangupAfter, 12u);
     EXPECT_EQ(o.frameLimit, 20u);
+    EXPECT_EQ(o.faults.unplugAfter, 5u);
+    EXPECT_EQ(o.faults.replugAfter, std::chrono::milliseconds(2500));
 }
 
 TEST(OptionsTest, RejectsWhatItCannotUse) {
@@ -104,7 +126,12 @@ TEST(OptionsTest, RejectsWhatItCannotUse) {
                                                               {"--bogus"},
                                                               {"COM1"},
                                                               {"--seed", "12a"},
-                                                              {"--interval", "70000"}};
+                                                              {"--interval", "70000"},
+                                                              {"--replug-after", "2"},
+                                                              {"--unplug-after", "3", "--replug-after", "-1"},
+                                                              {"--unplug-after", "3", "--replug-after", "1e3"},
+                                                              {"--unplug-after", "3", "--replug-after", "3601"},
+                                                              {"--unplug-after", "x"}};
     for (const auto& args : wrong) {
         const auto parsed = Parse(args);
         EXPECT_FALSE(parsed.options) << args[0];
@@ -115,12 +142,14 @@ TEST(OptionsTest, RejectsWhatItCannotUse) {
 TEST(OptionsTest, HelpNamesEveryOptionAndTheReadyLine) {
     EXPECT_TRUE(Parse({"--help"}).options->help);
     const std::string help = kmsim::HelpText("zonter-kmsim");
-    for (const char* option :
-         {"--protocol", "--port", "--port-dir", "--interval", "--seed", "--log", "--quiet", "--mismatch", "--frames",
-          "--silence-after", "--hangup-after", "--drop-byte", "--garbage", "--help"}) {
+    for (const char* option : {"--protocol", "--port", "--port-dir", "--interval", "--seed", "--log", "--quiet",
+                               "--mismatch", "--frames", "--silence-after", "--hangup-after", "--unplug-after",
+                               "--replug-after", "--drop-byte", "--garbage", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_NE(help.find("COM<n> /dev/pts/N"), std::string::npos);
+    EXPECT_NE(help.find("unplugged COM<n> monotonic=S"), std::string::npos);
+    EXPECT_NE(help.find("replugged COM<n> /dev/pts/M monotonic=S"), std::string::npos);
     EXPECT_NE(help.find("zonter"), std::string::npos);
 }
 

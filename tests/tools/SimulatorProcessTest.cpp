@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -241,6 +242,58 @@ TEST_F(SimulatorProcessTest, HaltenFramesReadInARowAreTheLoggedOnesAndHangupCuts
         EXPECT_LE(protocols::HaltenP(rx), 100);
         EXPECT_LE(protocols::HaltenVt(rx), 400);
     }
+}
+
+// The time on a "unplugged ..." or "replugged ..." line.
+double MonotonicOf(const std::string& line) {
+    const auto at = line.find(" monotonic=");
+    return at == std::string::npos ? -1 : std::stod(line.substr(at + 11));
+}
+
+TEST_F(SimulatorProcessTest, UnplugHangsUpAndUnlinksThenReplugBringsTheLineBackUnderItsNumber) {
+    const std::string log = dir_ / "kmsim.log";
+    ASSERT_NO_FATAL_FAILURE(Start(10, {"--protocol", "halten", "--interval", "20", "--unplug-after", "3",
+                                       "--replug-after", "0.5", "--log", log}));
+    ASSERT_NO_FATAL_FAILURE(Open(10, 1200));
+    ASSERT_TRUE(ReadFrame({0x36}, 15, 3000)) << "no frame before the unplug";
+
+    const auto unplugged = sim_->ReadLineStartingWith("unplugged COM10 monotonic=", 5000);
+    ASSERT_TRUE(unplugged) << "no unplug line";
+    EXPECT_FALSE(LinkExists(10)) << "COM10 is still linked while unplugged";
+    // The reader's side of the line has hung up, as a removed adapter's.
+    pollfd p{port_->handle(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 0), 1);
+    EXPECT_TRUE(p.revents & POLLHUP) << p.revents;
+    port_.reset();
+
+    const auto replugged = sim_->ReadLineStartingWith("replugged COM10 /dev/pts/", 5000);
+    ASSERT_TRUE(replugged) << "no replug line";
+    EXPECT_GE(MonotonicOf(*replugged) - MonotonicOf(*unplugged), 0.5) << *unplugged << " / " << *replugged;
+    slavePath_ = replugged->substr(16, replugged->find(' ', 16) - 16);
+    ASSERT_NO_FATAL_FAILURE(Open(10, 1200));  // through the link made again
+    const auto frame = ReadFrame({0x36}, 15, 3000);
+    ASSERT_TRUE(frame) << "no frame after the replug";
+    // A frame is logged once its line time is over: the next one's start
+    // tells that it is.
+    ASSERT_TRUE(ReadFrame({0x36}, 15, 3000)) << "no second frame after the replug";
+
+    sim_->Signal(SIGTERM);
+    const auto summary = sim_->ReadLineStartingWith("summary ", 5000);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(sim_->WaitExit(5000), 0);
+    EXPECT_FALSE(LinkExists(10));
+
+    // The log tells the unplug and the replug apart; the frame read after
+    // the replug was sent after it, counting on from the frames before.
+    const auto lines = LogLines(log);
+    const auto unplug = std::find(lines.begin(), lines.end(), "# unplugged: line hung up, COM10 removed");
+    const auto replug = std::find(lines.begin(), lines.end(), "# replugged: COM10 " + slavePath_);
+    ASSERT_NE(unplug, lines.end());
+    ASSERT_NE(replug, lines.end());
+    ASSERT_LT(unplug, replug);
+    EXPECT_EQ(std::count_if(lines.begin(), unplug, [](const std::string& l) { return l.rfind("tx ", 0) == 0; }), 3);
+    EXPECT_EQ(std::count_if(unplug, replug, [](const std::string& l) { return l.rfind("tx ", 0) == 0; }), 0);
+    EXPECT_NE(std::find(replug, lines.end(), "tx " + kmsim::HexLine(*frame)), lines.end()) << kmsim::HexLine(*frame);
 }
 
 }  // namespace

@@ -309,6 +309,8 @@ TEST_F(Win32SerialDriverTest, RemovalCodesMakeTheLineGoneAtOnce) {
         {"ERROR_GEN_FAILURE (31), 'A device attached to the system is not functioning', to ReadFile", ERROR_GEN_FAILURE,
          Where::ReadCall},
         {"ERROR_GEN_FAILURE (31) completing a write", ERROR_GEN_FAILURE, Where::WriteEnd},
+        {"ERROR_BROKEN_PIPE (109) to ReadFile: Wine, a line whose far end hung up", ERROR_BROKEN_PIPE, Where::ReadCall},
+        {"ERROR_NOT_READY (21) from ClearCommError: Wine, the same line", ERROR_NOT_READY, Where::QueueCounts},
     };
     for (const RemovalRow& row : rows) {
         SCOPED_TRACE(row.source);

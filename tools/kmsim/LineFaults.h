@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,7 +14,9 @@ struct LineFaults {
     std::optional<std::uint64_t> silenceAfter;  // nothing more is sent after this many frames
     bool garbage = false;                       // junk bytes before every frame
     std::optional<std::uint64_t> dropByteOf;    // this frame loses one byte
-    std::optional<std::uint64_t> hangupAfter;   // the line is cut after this many frames
+    std::optional<std::uint64_t> hangupAfter;   // the line is cut after this many frames, and the simulator ends
+    std::optional<std::uint64_t> unplugAfter;   // the line is cut after this many frames; the simulator runs on
+    std::optional<std::chrono::milliseconds> replugAfter;  // an unplugged line comes back this long after
 };
 
 // Junk put in front of a frame: 1 to kMaxGarbageBytes bytes drawn from the

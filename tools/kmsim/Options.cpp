@@ -1,6 +1,7 @@
 #include "tools/kmsim/Options.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace {
 
 constexpr unsigned kMaxPort = 9999;
 constexpr int kMaxIntervalMs = 60'000;
+constexpr int kMaxReplugSeconds = 3600;
 
 std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t low, std::uint64_t high) {
     std::uint64_t value = 0;
@@ -19,6 +21,18 @@ std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t low, st
     const auto [ptr, ec] = std::from_chars(text.data(), end, value, 10);
     if (text.empty() || ec != std::errc{} || ptr != end || value < low || value > high) return std::nullopt;
     return value;
+}
+
+// Seconds, a fraction allowed ("2", "0.5"), from 0 to kMaxReplugSeconds;
+// kept to the millisecond.
+std::optional<std::chrono::milliseconds> Seconds(std::string_view text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || ec != std::errc{} || ptr != end || !(value >= 0 && value <= kMaxReplugSeconds)) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(std::llround(value * 1000));
 }
 
 // "test, halten or kugoo": the protocols' names in the codec table's order.
@@ -110,12 +124,19 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
             } else {
                 return fail("--mismatch wants filler or mute");
             }
-        } else if (name == "--silence-after" || name == "--hangup-after" || name == "--frames") {
+        } else if (name == "--silence-after" || name == "--hangup-after" || name == "--unplug-after" ||
+                   name == "--frames") {
             const auto n = count(0);
             if (!n) return fail(option + " wants a number of frames");
             if (name == "--silence-after") o.faults.silenceAfter = *n;
             if (name == "--hangup-after") o.faults.hangupAfter = *n;
+            if (name == "--unplug-after") o.faults.unplugAfter = *n;
             if (name == "--frames") o.frameLimit = *n;
+        } else if (name == "--replug-after") {
+            const auto v = value();
+            const auto s = v ? Seconds(*v) : std::nullopt;
+            if (!s) return fail("--replug-after wants seconds from 0 to " + std::to_string(kMaxReplugSeconds));
+            o.faults.replugAfter = *s;
         } else if (name == "--drop-byte") {
             const auto n = count(1);
             if (!n) return fail("--drop-byte wants a frame number from 1");
@@ -124,6 +145,7 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
             return fail("unknown argument: " + option);
         }
     }
+    if (o.faults.replugAfter && !o.faults.unplugAfter) return fail("--replug-after needs --unplug-after");
     o.intervalMs = interval ? *interval : DefaultIntervalMs(o.protocol);
     return ParsedOptions{o, ""};
 }
@@ -153,9 +175,17 @@ The COM link
   pseudo-terminal, links COM<n> in that directory to its slave side
   (/dev/pts/N) and plays the controller on the master side. The link is
   removed when the simulator ends, by --frames, --hangup-after, Ctrl+C or
-  SIGTERM. When the simulator is ready it prints one line on stdout:
+  SIGTERM, and while the line is unplugged (--unplug-after). When the
+  simulator is ready it prints one line on stdout:
       COM<n> /dev/pts/N
-  and, when it ends, a line "summary key=value ...".
+  and, when it ends, a line "summary key=value ...". An unplug and a replug
+  print a line each, with the time on the system's monotonic clock
+  (CLOCK_MONOTONIC, in seconds):
+      unplugged COM<n> monotonic=S
+      replugged COM<n> /dev/pts/M monotonic=S
+  Under Wine, a prefix whose COM<n> names the link itself (the registry
+  value HKLM\Software\Wine\Ports "COM<n>" = <port directory>/COM<n>)
+  reaches each new line through the same name, with no change in the prefix.
 
 Options
   --protocol )" +
@@ -205,6 +235,14 @@ Faults
   --silence-after N  send nothing after N frames (the simulator runs on)
   --hangup-after N   after N frames close the pseudo-terminal and remove the
                      link, as if the cable were pulled, and end
+  --unplug-after N   after N frames close the pseudo-terminal and remove the
+                     link, as an adapter pulled from its USB socket: the
+                     reader sees a hang-up (EIO) and COM<n> is gone; the
+                     simulator runs on without a line
+  --replug-after S   S seconds (a fraction allowed) after the unplug, bring
+                     the line back under the same COM number: a new
+                     pseudo-terminal, the link made again, frames going on
+                     once the reader has reopened the port
   --drop-byte N      frame N (counting from 1) loses its middle byte
   --garbage          1 to 6 junk bytes before every frame, none of them the
                      controller's first sync byte

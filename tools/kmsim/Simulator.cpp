@@ -37,6 +37,9 @@ constexpr std::uint8_t kFiller = 0xFF;
 // loop looks again at the port and the speed without spinning.
 constexpr milliseconds kIdleRecheck{20};
 
+// Longest single wait of the loop; the quit event wakes it sooner.
+constexpr milliseconds kLongestWait{60'000};
+
 constexpr milliseconds kTerminalStatusEvery{250};
 constexpr milliseconds kPlainStatusEvery{1000};
 
@@ -71,6 +74,15 @@ void MakeSlaveRaw(int masterFd) {
     if (::tcgetattr(masterFd, &t) != 0) return;
     ::cfmakeraw(&t);
     ::tcsetattr(masterFd, TCSANOW, &t);
+}
+
+// A time on the system's monotonic clock (CLOCK_MONOTONIC, the steady
+// clock's), in seconds: readers in other processes can compare it with
+// their own.
+std::string MonotonicText(std::chrono::steady_clock::time_point t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "monotonic=%.6f", std::chrono::duration<double>(t.time_since_epoch()).count());
+    return text;
 }
 
 std::optional<std::uint8_t> FirstSyncByte(int protocol) {
@@ -117,6 +129,9 @@ private:
     };
 
     bool Setup();
+    // A new pseudo-terminal, raw, linked as COM<n>; false (said on `err`)
+    // when either cannot be had.
+    bool OpenLine(const char* what);
     void Step(Clock::time_point now);
     void BeginSlot(Clock::time_point now);
     void WriteChunk();
@@ -125,6 +140,8 @@ private:
     bool PortClosedByReader() const;
     void NotePortClosed(Clock::time_point now);
     void CutLine();
+    void Unplug();
+    void Replug(Clock::time_point now);
     void SetState(LineState state);
     int PollTimeoutMs(Clock::time_point now) const;
     void ShowStatus(Clock::time_point now, bool force);
@@ -147,6 +164,10 @@ private:
     std::optional<LineState> loggedState_;
     bool portClosed_ = false;
     bool finished_ = false;
+    int exitCode_ = kExitDone;
+    bool unplugged_ = false;  // the line is cut and COM<n> unlinked for now
+    bool unplugDone_ = false;
+    std::optional<Clock::time_point> replugAt_;
     Slot slot_;
     Clock::time_point started_;
     Clock::time_point nextStep_;
@@ -165,6 +186,7 @@ int Simulator::Run() {
     nextStatus_ = started_;
     if (options_.frameLimit && *options_.frameLimit == 0) finished_ = true;
     if (options_.faults.hangupAfter && *options_.faults.hangupAfter == 0) CutLine();
+    if (!finished_ && options_.faults.unplugAfter && *options_.faults.unplugAfter == 0) Unplug();
 
     while (!finished_ && !quit_.IsSet()) {
         Clock::time_point now = Clock::now();
@@ -193,7 +215,7 @@ int Simulator::Run() {
     link_->Remove();
     std::fprintf(out_, "%s\n", SummaryLine(status_).c_str());
     std::fflush(out_);
-    return kExitDone;
+    return exitCode_;
 }
 
 bool Simulator::Setup() {
@@ -206,24 +228,40 @@ bool Simulator::Setup() {
         }
         std::setvbuf(log_, nullptr, _IOLBF, 0);
     }
-    pty_ = platform::PseudoTerminal::Open();
-    if (!pty_) {
-        std::fprintf(err_, "zonter-kmsim: cannot open a pseudo-terminal\n");
-        return false;
-    }
-    MakeSlaveRaw(pty_->masterFd());
-    link_ = std::make_unique<PortLink>(options_.port, pty_->slavePath());
-    if (!link_->Add()) {
-        std::fprintf(err_, "zonter-kmsim: cannot link %s in %s\n", platform::ComName(options_.port).c_str(),
-                     platform::PortDirectory().c_str());
-        return false;
-    }
+    if (!OpenLine("")) return false;
     Log("# " + platform::ComName(options_.port) + " " + pty_->slavePath() + " playing " +
         std::string(ProtocolName(options_.protocol)) + " at " + std::to_string(controllerSpeed_) + " bit/s");
     return true;
 }
 
+bool Simulator::OpenLine(const char* what) {
+    auto pty = platform::PseudoTerminal::Open();
+    if (!pty) {
+        std::fprintf(err_, "zonter-kmsim: cannot open a pseudo-terminal%s\n", what);
+        return false;
+    }
+    MakeSlaveRaw(pty->masterFd());
+    auto link = std::make_unique<PortLink>(options_.port, pty->slavePath());
+    if (!link->Add()) {
+        std::fprintf(err_, "zonter-kmsim: cannot link %s in %s%s\n", platform::ComName(options_.port).c_str(),
+                     platform::PortDirectory().c_str(), what);
+        return false;
+    }
+    pty_ = std::move(pty);
+    link_ = std::move(link);
+    return true;
+}
+
 void Simulator::Step(Clock::time_point now) {
+    if (unplugged_) {
+        // No line: nothing to send or read until the replug, if any.
+        if (replugAt_ && now >= *replugAt_) {
+            Replug(now);
+        } else {
+            nextStep_ = replugAt_.value_or(now + kLongestWait);
+        }
+        return;
+    }
     if (!slot_.active) {
         BeginSlot(now);
     } else if (slot_.written < slot_.bytes.size()) {
@@ -274,6 +312,7 @@ void Simulator::BeginSlot(Clock::time_point now) {
             break;
         case LineState::PortClosed:
         case LineState::Silenced:
+        case LineState::Unplugged:  // Step() does not begin slots while unplugged
             break;
     }
 
@@ -327,6 +366,10 @@ void Simulator::FinishSlot(Clock::time_point now) {
     ++status_.framesSent;
 
     if (options_.faults.hangupAfter && status_.framesSent >= *options_.faults.hangupAfter) CutLine();
+    if (!finished_ && !unplugDone_ && options_.faults.unplugAfter &&
+        status_.framesSent >= *options_.faults.unplugAfter) {
+        Unplug();
+    }
     if (options_.frameLimit && status_.framesSent >= *options_.frameLimit) finished_ = true;
     nextStep_ = std::max(lineFree + milliseconds(options_.intervalMs), now);
 }
@@ -371,6 +414,37 @@ void Simulator::CutLine() {
     finished_ = true;
 }
 
+void Simulator::Unplug() {
+    if (pty_) pty_->HangUp();
+    link_->Remove();
+    const Clock::time_point at = Clock::now();
+    unplugged_ = true;
+    unplugDone_ = true;
+    portClosed_ = true;
+    if (options_.faults.replugAfter) replugAt_ = at + *options_.faults.replugAfter;
+    SetState(LineState::Unplugged);
+    std::fprintf(out_, "unplugged %s %s\n", platform::ComName(options_.port).c_str(), MonotonicText(at).c_str());
+    std::fflush(out_);
+}
+
+void Simulator::Replug(Clock::time_point now) {
+    replugAt_.reset();
+    if (!OpenLine(" for the replug")) {
+        exitCode_ = kExitSetupFailed;
+        finished_ = true;
+        return;
+    }
+    const Clock::time_point at = Clock::now();
+    unplugged_ = false;
+    portClosed_ = false;
+    decoder_.Restart();
+    const std::string line = platform::ComName(options_.port) + " " + pty_->slavePath();
+    Log("# replugged: " + line);
+    std::fprintf(out_, "replugged %s %s\n", line.c_str(), MonotonicText(at).c_str());
+    std::fflush(out_);
+    nextStep_ = now;
+}
+
 void Simulator::SetState(LineState state) {
     status_.state = state;
     if (loggedState_ == state) return;
@@ -382,7 +456,7 @@ int Simulator::PollTimeoutMs(Clock::time_point now) const {
     Clock::time_point wake = nextStep_;
     if (!options_.quiet) wake = std::min(wake, nextStatus_);
     if (wake <= now) return 0;
-    return static_cast<int>(std::chrono::ceil<milliseconds>(wake - now).count());
+    return static_cast<int>(std::min(std::chrono::ceil<milliseconds>(wake - now), kLongestWait).count());
 }
 
 void Simulator::ShowStatus(Clock::time_point now, bool force) {

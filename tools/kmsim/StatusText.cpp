@@ -82,6 +82,8 @@ std::string LineStateText(const StatusSnapshot& s) {
             return "port closed by the reader: sending nothing";
         case LineState::Silenced:
             return "silent (frame limit of --silence-after reached)";
+        case LineState::Unplugged:
+            return "unplugged: line hung up, COM" + std::to_string(s.port) + " removed";
     }
     return "";
 }

@@ -18,6 +18,7 @@ enum class LineState {
     Mute,        // wrong speed: nothing goes out
     PortClosed,  // the reader closed the port; nothing goes out
     Silenced,    // --silence-after reached; nothing goes out
+    Unplugged,   // --unplug-after reached: no line, no COM<n> link
 };
 
 struct StatusSnapshot {
