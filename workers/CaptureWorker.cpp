@@ -8,6 +8,7 @@
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
+#include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "workers/CaptureFile.h"
 #include "workers/Workers.h"
@@ -35,7 +36,14 @@ void EndByTimeOut(linkcore::LinkState& s, int status, const platform::Event& sto
     linkcore::NotifyCaptureEnded(s);
 }
 
-std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
+// Names the file that could not be written, where its whole text was left
+// if it was, and the system's reason.
+std::string CannotWriteMessage(const CaptureWriteResult& written) {
+    std::string message = "Не удалось записать " + written.name;
+    if (!written.kept.empty()) message += ", данные в " + written.kept;
+    const std::string reason = platform::SystemErrorText(written.error);
+    return reason.empty() ? message : message + ": " + reason;
+}
 
 }  // namespace
 
@@ -105,9 +113,9 @@ void CaptureWorker(linkcore::LinkState& s) {
     const CaptureTime time = LocalCaptureTime();
     const std::span<const std::uint8_t, kCaptureBytes> all(frames, kCaptureBytes);
     const CaptureWriteResult written =
-        WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time));
+        WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time), &stop);
     if (!written.written) {
-        linkcore::NotifyCaptureEnded(s, CannotWriteMessage(written.name));
+        linkcore::NotifyCaptureEnded(s, CannotWriteMessage(written));
         return;
     }
 
