@@ -4,8 +4,6 @@
 // and named in the line, with the system's reason. The system's answers
 // are played through the file calls' seam; each system gives its rows.
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/SystemError.h"
 #include "protocols/CaptureReader.h"
@@ -33,13 +31,6 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
 }
 
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class HeldFiles : public DialogHarness {
 protected:
