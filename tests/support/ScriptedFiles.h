@@ -33,7 +33,7 @@ public:
 
 private:
     static const platform::FileCalls& Installed(ScriptedFiles* self) {
-        current_ = self;
+        current_.store(self);
         static const platform::FileCalls calls = [] {
             platform::FileCalls c = platform::SystemFileCalls();
             c.moveNew = &ScriptedFiles::MoveNew;
@@ -44,21 +44,22 @@ private:
     }
 
     static int MoveNew(const std::string& from, const std::string& to) {
-        ScriptedFiles& self = *current_;
+        ScriptedFiles& self = *current_.load();
         const int n = self.moves_.fetch_add(1);
         if (self.refusals_ == kEveryMove || n < self.refusals_) return self.error_;
         return platform::SystemFileCalls().moveNew(from, to);
     }
 
     static bool Pause(const platform::Event* stop, int ms) {
-        ScriptedFiles& self = *current_;
+        ScriptedFiles& self = *current_.load();
         self.pauses_.fetch_add(1);
         if (!self.onPause_) return true;
         self.onPause_();
         return platform::SystemFileCalls().pause(stop, ms);
     }
 
-    static inline ScriptedFiles* current_ = nullptr;
+    // The script in force: the seam's table holds plain functions.
+    static inline std::atomic<ScriptedFiles*> current_{nullptr};
 
     const int error_;
     const int refusals_;
