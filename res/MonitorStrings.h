@@ -29,6 +29,7 @@ inline constexpr const char* kLostFormat = "Потеряно кадров (мо�
 inline constexpr const char* kLogging = "Журнал пишется: %llu кадров";
 inline constexpr const char* kLogWrittenFormat = "Журнал записан: %s (%llu кадров)";
 inline constexpr const char* kLogFailedFormat = "Не удалось записать журнал %s: %s";
+inline constexpr const char* kLogKeptFormat = "Не удалось записать журнал %s, данные в %s: %s";
 inline constexpr const char* kLogFull = "Журнал достиг предела в %llu кадров и остановлен";
 inline constexpr const char* kReplayOpenFailedFormat = "Не удалось открыть %s: %s";
 inline constexpr const char* kReplayBadLineFormat = "Файл %s, строка %d: %s";

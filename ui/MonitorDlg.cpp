@@ -363,6 +363,9 @@ void CMonitorDlg::StopLog() {
     if (written.written) {
         statusNote_ =
             FormatText(res::kLogWrittenFormat, written.name.c_str(), static_cast<unsigned long long>(logRows_));
+    } else if (!written.kept.empty()) {
+        statusNote_ = FormatText(res::kLogKeptFormat, written.name.c_str(), written.kept.c_str(),
+                                 platform::SystemErrorText(written.error).c_str());
     } else {
         statusNote_ =
             FormatText(res::kLogFailedFormat, written.name.c_str(), platform::SystemErrorText(written.error).c_str());

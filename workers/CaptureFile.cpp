@@ -71,10 +71,10 @@ std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames,
     return text;
 }
 
-CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name, const std::string& text) {
-    const platform::NewFileResult file = platform::WriteNewFile(
-        dir, [&name](int n) { return Numbered(name, n); }, text);
-    return {file.written, file.name, file.error};
+CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name, const std::string& text,
+                                    const platform::Event* stop) {
+    return platform::WriteNewFile(
+        dir, [&name](int n) { return Numbered(name, n); }, text, stop);
 }
 
 }  // namespace workers

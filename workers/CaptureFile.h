@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "platform/NewFile.h"
 #include "protocols/CaptureFormat.h"
 
 namespace workers {
@@ -29,18 +30,17 @@ struct CaptureTime {
 // after a last short line.
 [[nodiscard]] std::string CaptureFileText(std::span<const std::uint8_t, kCaptureBytes> frames, const CaptureTime& t);
 
-struct CaptureWriteResult {
-    bool written = false;
-    std::string name;  // the name the file got (or should have got)
-    int error = 0;     // errno of the failure
-};
+// Whether the file was written, under which name, and if not, why and
+// where the whole text was left.
+using CaptureWriteResult = platform::NewFileResult;
 
 // Writes `text` under `name` in `dir` without ever replacing a file: when
 // the name is taken, "-2", "-3", ... go before ".txt". The text goes to a
-// temporary file in the same folder first and is linked into place only
-// when complete, so no partial file ever stands under a capture name; on
-// any failure the temporary file is removed.
+// temporary file in the same folder first and is moved into place only
+// when complete, so no partial file ever stands under a capture name. A
+// move held up by another program is tried again until `stop` is set or
+// the bound runs out; the whole text is then kept (platform::WriteNewFile).
 [[nodiscard]] CaptureWriteResult WriteCaptureFile(const std::string& dir, const std::string& name,
-                                                  const std::string& text);
+                                                  const std::string& text, const platform::Event* stop = nullptr);
 
 }  // namespace workers

@@ -8,6 +8,7 @@
 #include "link/PortOps.h"
 #include "link/RefreshCodes.h"
 #include "link/RefreshRequest.h"
+#include "platform/SystemError.h"
 #include "protocols/Catalogue.h"
 #include "workers/CaptureFile.h"
 #include "workers/FrameHunt.h"
@@ -43,7 +44,14 @@ void EndByLineGone(linkcore::LinkState& s, const platform::Event& stop) {
     linkcore::ReportLineGone(s, stop);
 }
 
-std::string CannotWriteMessage(const std::string& name) { return "Не удалось записать " + name; }
+// Names the file that could not be written, where its whole text was left
+// if it was, and the system's reason.
+std::string CannotWriteMessage(const CaptureWriteResult& written) {
+    std::string message = "Не удалось записать " + written.name;
+    if (!written.kept.empty()) message += ", данные в " + written.kept;
+    const std::string reason = platform::SystemErrorText(written.error);
+    return reason.empty() ? message : message + ": " + reason;
+}
 
 }  // namespace
 
@@ -116,9 +124,9 @@ void CaptureWorker(linkcore::LinkState& s) {
     const CaptureTime time = LocalCaptureTime();
     const std::span<const std::uint8_t, kCaptureBytes> all(frames, kCaptureBytes);
     const CaptureWriteResult written =
-        WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time));
+        WriteCaptureFile(std::string(), CaptureFileName(time), CaptureFileText(all, time), &stop);
     if (!written.written) {
-        linkcore::NotifyCaptureEnded(s, CannotWriteMessage(written.name));
+        linkcore::NotifyCaptureEnded(s, CannotWriteMessage(written));
         return;
     }
 

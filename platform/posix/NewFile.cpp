@@ -1,74 +1,67 @@
 #include "platform/NewFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
 
+#include "platform/FileCalls.h"
+
 namespace platform {
 
 namespace {
 
-constexpr int kMostNames = 999;
+int CreateNew(const std::string& path, NativeHandle* file) {
+    // An ordinary document: the user's umask decides who else may read it.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    *file = fd;
+    return 0;
+}
 
-bool WriteAll(int fd, std::string_view text) {
+int WriteAll(NativeHandle fd, const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return errno;
         }
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
+
+int Flush(NativeHandle fd) { return ::fsync(fd) == 0 ? 0 : errno; }
+
+int Close(NativeHandle fd) { return ::close(fd) == 0 ? 0 : errno; }
+
+// link() never replaces an existing file, as rename() would.
+int MoveNew(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+int Remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+constexpr FileCalls kSystemCalls{CreateNew, WriteAll, Flush, Close, MoveNew, Remove, PauseBetweenTries};
 
 }  // namespace
 
-NewFileResult WriteNewFile(const std::string& dir, const std::function<std::string(int)>& nameFor,
-                           std::string_view contents) {
-    NewFileResult result;
-    result.name = nameFor(1);
-    const std::string prefix = dir.empty() ? std::string() : dir + "/";
+const FileCalls& SystemFileCalls() { return kSystemCalls; }
 
-    std::string temp = prefix + "." + result.name + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
-    // mkstemp creates the file private; the result is an ordinary document.
-    static_cast<void>(::fchmod(fd, 0644));  // a private file is still a whole one
-    const bool complete = WriteAll(fd, contents) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!complete || !closed) {
-        result.error = complete ? errno : writeError;
-        ::unlink(temp.c_str());
-        return result;
-    }
-    // link() never replaces an existing file: a taken name moves on to the
-    // next one.
-    for (int n = 1; n <= kMostNames; ++n) {
-        const std::string candidate = nameFor(n);
-        if (::link(temp.c_str(), (prefix + candidate).c_str()) == 0) {
-            ::unlink(temp.c_str());
-            result.written = true;
-            result.name = candidate;
-            return result;
-        }
-        if (errno != EEXIST) {
-            result.error = errno;
-            break;
-        }
-    }
-    if (result.error == 0) result.error = EEXIST;
-    ::unlink(temp.c_str());
-    return result;
-}
+const char kFolderSeparator = '/';
+
+bool NameTaken(int error) { return error == EEXIST; }
+
+// A local file system lets a file be renamed whoever holds it open. A
+// Windows share does not: the SMB client answers the server's sharing
+// violation with EBUSY and its refusal with EACCES (link(2), rename(2)).
+bool HeldByAnother(int error) { return error == EBUSY || error == EACCES; }
+
+unsigned ProcessNumber() { return static_cast<unsigned>(::getpid()); }
 
 LocalTime LocalTimeNow() {
     timespec now{};

@@ -1,8 +1,6 @@
 #include "platform/NewFile.h"
 
-#include <atomic>
-#include <climits>
-
+#include "platform/FileCalls.h"
 #include "platform/win32/Windows.h"
 
 namespace platform {
@@ -11,75 +9,57 @@ using win32::Wide;
 
 namespace {
 
-constexpr int kMostNames = 999;
-constexpr int kTempAttempts = 100;
+int LastError() { return static_cast<int>(::GetLastError()); }
 
-std::atomic<unsigned> g_tempSerial{0};
-
-bool WriteAll(HANDLE file, std::string_view text) {
-    while (!text.empty()) {
-        const DWORD chunk = static_cast<DWORD>(text.size() < (1u << 30) ? text.size() : (1u << 30));
-        DWORD written = 0;
-        if (!::WriteFile(file, text.data(), chunk, &written, nullptr) || written == 0) return false;
-        text.remove_prefix(written);
-    }
-    return true;
+int CreateNew(const std::string& path, NativeHandle* file) {
+    const HANDLE h =
+        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastError();
+    *file = h;
+    return 0;
 }
 
-bool NameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+int WriteAll(NativeHandle file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, data, chunk, &written, nullptr)) return LastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+int Flush(NativeHandle file) { return ::FlushFileBuffers(file) ? 0 : LastError(); }
+
+int Close(NativeHandle file) { return ::CloseHandle(file) ? 0 : LastError(); }
+
+// Without MOVEFILE_REPLACE_EXISTING the move never replaces a file.
+int MoveNew(const std::string& from, const std::string& to) {
+    return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : LastError();
+}
+
+int Remove(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) ? 0 : LastError(); }
+
+constexpr FileCalls kSystemCalls{CreateNew, WriteAll, Flush, Close, MoveNew, Remove, PauseBetweenTries};
 
 }  // namespace
 
-NewFileResult WriteNewFile(const std::string& dir, const std::function<std::string(int)>& nameFor,
-                           std::string_view contents) {
-    NewFileResult result;
-    result.name = nameFor(1);
-    std::string prefix = dir;
-    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+const FileCalls& SystemFileCalls() { return kSystemCalls; }
 
-    // A temporary name of this process's own in the same folder, so that the
-    // move below stays on one volume and cannot half-happen.
-    std::wstring temp;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < kTempAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = Wide(prefix + "." + result.name + "." + std::to_string(::GetCurrentProcessId()) + "-" +
-                    std::to_string(g_tempSerial.fetch_add(1)) + ".tmp");
-        file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) break;
-    }
-    if (file == INVALID_HANDLE_VALUE) {
-        result.error = static_cast<int>(::GetLastError());
-        return result;
-    }
+const char kFolderSeparator = '\\';
 
-    const bool complete = WriteAll(file, contents) && ::FlushFileBuffers(file);
-    const DWORD writeError = ::GetLastError();
-    const bool closed = ::CloseHandle(file) != 0;
-    if (!complete || !closed) {
-        result.error = static_cast<int>(complete ? ::GetLastError() : writeError);
-        ::DeleteFileW(temp.c_str());
-        return result;
-    }
+bool NameTaken(int error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
 
-    // Without MOVEFILE_REPLACE_EXISTING the move never replaces a file: a
-    // taken name moves on to the next one.
-    for (int n = 1; n <= kMostNames; ++n) {
-        const std::string candidate = nameFor(n);
-        if (::MoveFileExW(temp.c_str(), Wide(prefix + candidate).c_str(), MOVEFILE_WRITE_THROUGH)) {
-            result.written = true;
-            result.name = candidate;
-            return result;
-        }
-        const DWORD error = ::GetLastError();
-        if (!NameTaken(error)) {
-            result.error = static_cast<int>(error);
-            break;
-        }
-    }
-    if (result.error == 0) result.error = ERROR_FILE_EXISTS;
-    ::DeleteFileW(temp.c_str());
-    return result;
+// A scanner, the search indexer or a sync client opens a new file without
+// sharing it, or locks a part of it, for a moment: MoveFileExW then answers
+// with one of these.
+bool HeldByAnother(int error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
 }
+
+unsigned ProcessNumber() { return static_cast<unsigned>(::GetCurrentProcessId()); }
 
 LocalTime LocalTimeNow() {
     SYSTEMTIME now;

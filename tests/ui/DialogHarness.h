@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "link/LinkState.h"
@@ -25,6 +27,14 @@ using testing_support::PumpUntil;
 inline std::string Utf8Of(const std::filesystem::path& p) {
     const std::u8string text = p.u8string();
     return std::string(text.begin(), text.end());
+}
+
+// A file's whole contents, as bytes.
+inline std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 // Whether a worker of that kind runs now.

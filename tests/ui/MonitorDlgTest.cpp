@@ -3,7 +3,6 @@
 // name, and replays captures and logs into the main window.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "link/FrameTaps.h"
 #include "protocols/Catalogue.h"
@@ -18,13 +17,6 @@ namespace testing_ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class Monitor : public DialogHarness {
 protected:
