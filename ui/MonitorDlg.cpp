@@ -310,7 +310,7 @@ void CMonitorDlg::OnLogClicked() {
     question.filterName = res::kLogFilter;
     question.patterns = {"*.csv"};
     question.proposedName = FormatText("журнал-%02u%02u-%02u%02u.csv", now.month, now.day, now.hour, now.minute);
-    std::string path = Window().AskFileName(question);
+    std::string path = AskFileName(question);
     if (path.empty()) return;
     if (!EndsWithNoCase(path, ".csv")) path += ".csv";
 
@@ -371,7 +371,7 @@ void CMonitorDlg::OnOpenClicked() {
     question.title = res::kOpenQuestion;
     question.filterName = res::kFileFilter;
     question.patterns = {"*.txt", "*.csv"};
-    const std::string path = Window().AskFileName(question);
+    const std::string path = AskFileName(question);
     if (!path.empty()) OpenReplay(path);
 }
 
