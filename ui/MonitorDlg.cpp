@@ -153,15 +153,7 @@ void CMonitorDlg::OnTimer(int timerId) {
     if (timerId == kDrainTimer) {
         Drain();
     } else if (timerId == kReplayTimer) {
-        Window().KillTimer(kReplayTimer);
-        if (!replayPlaying_) return;
-        if (replayIndex_ + 1 >= replay_.size()) {
-            StopReplayPlay();
-            return;
-        }
-        ++replayIndex_;
-        ShowReplayFrame();
-        ScheduleReplay();
+        StepReplay();
     }
 }
 
@@ -318,7 +310,7 @@ void CMonitorDlg::OnLogClicked() {
     question.filterName = res::kLogFilter;
     question.patterns = {"*.csv"};
     question.proposedName = FormatText("журнал-%02u%02u-%02u%02u.csv", now.month, now.day, now.hour, now.minute);
-    std::string path = Window().AskFileName(question);
+    std::string path = AskFileName(question);
     if (path.empty()) return;
     if (!EndsWithNoCase(path, ".csv")) path += ".csv";
 
@@ -382,7 +374,7 @@ void CMonitorDlg::OnOpenClicked() {
     question.title = res::kOpenQuestion;
     question.filterName = res::kFileFilter;
     question.patterns = {"*.txt", "*.csv"};
-    const std::string path = Window().AskFileName(question);
+    const std::string path = AskFileName(question);
     if (!path.empty()) OpenReplay(path);
 }
 
@@ -395,7 +387,7 @@ bool CMonitorDlg::OpenReplay(const std::string& path) {
         return false;
     }
 
-    std::vector<ReplayFrame> frames;
+    std::vector<monitor::ReplayFrame> frames;
     if (EndsWithNoCase(path, ".csv")) {
         const protocols::SessionReadResult read = protocols::ReadSessionCsv(file.contents);
         if (read.error) {
@@ -407,7 +399,7 @@ bool CMonitorDlg::OpenReplay(const std::string& path) {
         for (const protocols::SessionRow& row : read.rows) {
             if (row.direction != Direction::FromController) continue;
             if (first == nullptr) first = &row.time;
-            ReplayFrame f;
+            monitor::ReplayFrame f;
             f.atMs = std::max<std::int64_t>(0, protocols::MillisecondsBetween(*first, row.time));
             std::copy_n(row.bytes.begin(), std::min(row.bytes.size(), f.bytes.size()), f.bytes.begin());
             frames.push_back(f);
@@ -423,7 +415,7 @@ bool CMonitorDlg::OpenReplay(const std::string& path) {
         const protocols::Codec& capturing = protocols::CaptureCodec();
         const double frameMs = FrameMs(capturing, static_cast<int>(capturing.Info().connect.speed));
         for (std::size_t k = 0; k < read.frames.size(); ++k) {
-            ReplayFrame f;
+            monitor::ReplayFrame f;
             f.atMs = static_cast<std::int64_t>(k * frameMs);
             f.bytes = read.frames[k];
             frames.push_back(f);
@@ -482,17 +474,28 @@ void CMonitorDlg::OnPlayClicked() {
     }
     if (replay_.empty() || replayIndex_ + 1 >= replay_.size()) return;
     replayPlaying_ = true;
+    replayStart_ = {replayIndex_, linkcore::MonotonicNs()};
     SetDlgItemText(IDC_MON_PLAY, res::kPlayStop);
-    ScheduleReplay();
+    StepReplay();
 }
 
-void CMonitorDlg::ScheduleReplay() {
-    if (!replayPlaying_ || replayIndex_ + 1 >= replay_.size()) {
+void CMonitorDlg::StepReplay() {
+    if (!replayPlaying_) {
+        Window().KillTimer(kReplayTimer);
+        return;
+    }
+    // Every frame whose time has come is shown, each once and in order: a
+    // late tick catches up rather than shifting the rest of the replay.
+    const monitor::ReplayDue due = monitor::DueFrames(replay_, replayStart_, replayIndex_, linkcore::MonotonicNs());
+    while (replayIndex_ < due.last) {
+        ++replayIndex_;
+        ShowReplayFrame();
+    }
+    if (due.waitNs < 0) {
         StopReplayPlay();
         return;
     }
-    const std::int64_t gap = replay_[replayIndex_ + 1].atMs - replay_[replayIndex_].atMs;
-    Window().SetTimer(kReplayTimer, static_cast<int>(std::clamp<std::int64_t>(gap, 1, 60'000)));
+    Window().SetTimer(kReplayTimer, monitor::TimerMsFor(due.waitNs));
 }
 
 void CMonitorDlg::StopReplayPlay() {

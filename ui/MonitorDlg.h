@@ -8,6 +8,7 @@
 #include "protocols/Frames.h"
 #include "protocols/SessionCsv.h"
 #include "ui/MonitorStore.h"
+#include "ui/ReplayPace.h"
 
 namespace linkcore {
 struct LinkState;
@@ -62,11 +63,6 @@ protected:
     platform::ui::ListRow ListRowAt(int id, int row) const override;
 
 private:
-    struct ReplayFrame {
-        std::int64_t atMs = 0;  // since the first frame
-        std::array<std::uint8_t, protocols::kRxFrameSize> bytes{};
-    };
-
     void StartListening();
     void StopListening();
     void ShowList();
@@ -77,7 +73,7 @@ private:
     void AppendLogRow(const monitor::FrameRow& row);
     protocols::WallTime WallTimeOf(std::int64_t timeNs) const;
     void ShowReplayFrame();
-    void ScheduleReplay();
+    void StepReplay();
     void StopReplayPlay();
     void EnableReplayControls();
 
@@ -107,7 +103,8 @@ private:
     std::size_t logRows_ = 0;
 
     std::string replayName_;
-    std::vector<ReplayFrame> replay_;
+    std::vector<monitor::ReplayFrame> replay_;
     std::size_t replayIndex_ = 0;
     bool replayPlaying_ = false;
+    monitor::ReplayStart replayStart_;  // of the running play
 };

@@ -1,6 +1,7 @@
 #include "platform/ui/DialogBase.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/Event.h"
 
@@ -76,8 +77,57 @@ std::shared_ptr<SysCommandCompletion> FreshCompletion() {
 
 }  // namespace
 
+// A modal loop running on the dialogs' thread, for as long as the object
+// lives: a dialog's own (over its parent) or a box a dialog asked for (over
+// that dialog). Loops nest; the innermost is the last of Running().
+class DialogBase::ModalLoop {
+public:
+    ModalLoop(DialogBase& dialog, bool box)
+        : base_(box ? &dialog : dialog.parent_), dialog_(dialog), alive_(dialog.alive_), box_(box) {
+        Running().push_back(this);
+    }
+    ~ModalLoop() {
+        Running().pop_back();
+        if (!*alive_) return;  // the dialog went while its loop ran
+        // A close request that waited for this loop is made again once the
+        // handler that ran the loop has returned.
+        for (DialogBase* d = base_; d; d = d->parent_) {
+            if (d->closeWaits_) d->PostToDialog([d] { d->RetryClose(); });
+        }
+    }
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+
+    static std::vector<ModalLoop*>& Running() {
+        static std::vector<ModalLoop*> running;
+        return running;
+    }
+    // The innermost loop over `dialog`, or null.
+    static ModalLoop* InnermostOver(const DialogBase& dialog) {
+        const std::vector<ModalLoop*>& running = Running();
+        for (auto it = running.rbegin(); it != running.rend(); ++it) {
+            if (*(*it)->alive_ && (*it)->base_ && (*it)->base_->IsWithin(dialog)) return *it;
+        }
+        return nullptr;
+    }
+    // Asks the loop to end as its window's close box would.
+    void AskToEnd() {
+        if (box_)
+            dialog_.window_->CloseBox();
+        else
+            dialog_.WindowCloseRequested();
+    }
+
+private:
+    DialogBase* base_;  // the dialog the loop runs over
+    DialogBase& dialog_;
+    std::shared_ptr<bool> alive_;  // of dialog_
+    bool box_;
+};
+
 DialogBase::DialogBase(const DialogTemplate& tmpl, DialogBase* parent)
-    : tmpl_(tmpl),
+    : parent_(parent),
+      tmpl_(tmpl),
       pendingCommands_(std::make_shared<std::atomic<int>>(0)),
       alive_(std::make_shared<bool>(true)),
       window_(CurrentWindowSystem().CreateDialogWindow(*this, tmpl, parent ? parent->window_.get() : nullptr)) {}
@@ -89,7 +139,11 @@ DialogBase::~DialogBase() {
     window_.reset();
 }
 
-int DialogBase::DoModal() { return window_->RunModal(); }
+int DialogBase::DoModal() {
+    if (parent_ && parent_->CloseWaitsAround()) return kIdCancel;
+    const ModalLoop loop(*this, false);
+    return window_->RunModal();
+}
 
 void DialogBase::ShowModeless() { window_->ShowModeless(); }
 
@@ -131,7 +185,48 @@ void DialogBase::GotoDlgCtrl(int id) {
     window_->SelectAllText(id);
 }
 
-void DialogBase::MessageBox(std::string_view text) { window_->MessageBox(kMessageBoxName, text); }
+void DialogBase::MessageBox(std::string_view text) { RunMessageBox(kMessageBoxName, text); }
+
+void DialogBase::RunMessageBox(const char* name, std::string_view text) {
+    if (CloseWaitsAround()) return;
+    const ModalLoop loop(*this, true);
+    window_->MessageBox(name, text);
+}
+
+std::string DialogBase::AskFileName(const FileQuestion& question) {
+    if (CloseWaitsAround()) return {};
+    const ModalLoop loop(*this, true);
+    return window_->AskFileName(question);
+}
+
+bool DialogBase::IsWithin(const DialogBase& outer) const {
+    for (const DialogBase* d = this; d; d = d->parent_) {
+        if (d == &outer) return true;
+    }
+    return false;
+}
+
+bool DialogBase::CloseWaitsAround() const {
+    for (const DialogBase* d = this; d; d = d->parent_) {
+        if (d->closeWaits_) return true;
+    }
+    return false;
+}
+
+void DialogBase::WindowCloseRequested() {
+    if (ModalLoop* inner = ModalLoop::InnermostOver(*this)) {
+        closeWaits_ = true;
+        inner->AskToEnd();
+        return;
+    }
+    closeWaits_ = false;
+    Notify(Notification::Clicked, kIdCancel);
+}
+
+void DialogBase::RetryClose() {
+    // Several loops that ended may each have asked for it.
+    if (closeWaits_) WindowCloseRequested();
+}
 
 void DialogBase::AppendMenuSeparator() { window_->AppendMenuSeparator(); }
 
@@ -241,7 +336,7 @@ void DialogBase::ShowIntegerError(int id) {
     const std::shared_ptr<bool> alive = alive_;
     if (!boxOpen) {
         boxOpen = true;
-        window_->MessageBox(kIntegerErrorName, kIntegerErrorText);
+        RunMessageBox(kIntegerErrorName, kIntegerErrorText);
         boxOpen = false;
     }
     if (!*alive) return;  // the dialog went while the box was open

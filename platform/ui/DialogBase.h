@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DataExchange.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/Font.h"
 
@@ -77,6 +77,9 @@ public:
     // A modal warning box with the dialog's title and an OK button, as
     // AfxMessageBox; returns when it is closed.
     void MessageBox(std::string_view text);
+    // The system's file question over the dialog: the chosen path in UTF-8,
+    // or empty when cancelled.
+    std::string AskFileName(const FileQuestion& question);
 
     // The window menu: move, minimise (when the template has a minimise
     // box), separator, close, then the items appended here.
@@ -120,6 +123,17 @@ public:
     ListRow WindowListRow(int id, int row) const { return ListRowAt(id, row); }
     // The window ended (EndDialog, close box, Esc).
     void WindowEnded() { OnDestroy(); }
+    // The window was asked to close: its close box, its window menu's
+    // "close", or another program. It goes to OnCancel as IDCANCEL, but
+    // not while a modal loop runs over the dialog -- a dialog whose parent
+    // it is, a message box or file question it asked, or one over a window
+    // of its own: the innermost such loop is asked to end first, and the
+    // request waits until every one of them, and the handler that ran it,
+    // has returned. Meanwhile no new loop starts over the dialog: a dialog
+    // ends at once with IDCANCEL, a message box and a file question as
+    // closed. So nothing of the dialog's goes while a handler of its still
+    // runs.
+    void WindowCloseRequested();
 
 protected:
     virtual void DoDataExchange(DataExchange&) {}
@@ -137,8 +151,18 @@ protected:
 
 private:
     friend class DataExchange;
+    class ModalLoop;
     void ScheduleDraw(int id);
     void ShowIntegerError(int id);
+    void RunMessageBox(const char* name, std::string_view text);
+    // True when this is `outer` or a dialog (a dialog's dialog ...) of it.
+    bool IsWithin(const DialogBase& outer) const;
+    // True when a close request of this dialog or of one it is within waits.
+    bool CloseWaitsAround() const;
+    void RetryClose();
+
+    DialogBase* const parent_;
+    bool closeWaits_ = false;  // a close request waits for the loops over the dialog
 
     const DialogTemplate& tmpl_;
     std::map<std::pair<int, int>, Handler> handlers_;  // (notification, id)

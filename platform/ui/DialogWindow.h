@@ -111,6 +111,10 @@ public:
     // A modal warning box with an OK button; returns when it is closed.
     // `name` identifies the box for tests and assistive tools.
     virtual void MessageBox(const char* name, std::string_view text) = 0;
+    // Closes the message box or file dialog open over the window now, as
+    // its close box does (the file dialog cancelled); its call returns once
+    // the current handler has. Nothing when none is open.
+    virtual void CloseBox() = 0;
 
     // Queues `task` to run on the dialog's thread once the current handler
     // has returned. Callable from any thread. A task still queued when the

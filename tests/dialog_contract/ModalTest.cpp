@@ -2,6 +2,8 @@
 // owner only, and ends with its result.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Contract.h"
 
 namespace testing_ui {
@@ -76,6 +78,124 @@ TEST(Modal, AWindowBesideTheOwnerKeepsWorking) {
     // Once the loops are over, the owner takes clicks again.
     Click(owner, IDC_FLAG);
     EXPECT_EQ(owner.Window().Check(IDC_FLAG), 1);
+}
+
+// A close request while a modal loop runs over the window: the loop is
+// asked to end, and the window closes only once it has, and the handler
+// that ran it has returned. A task queued meanwhile, and the handler going
+// on, both find the window still open.
+class ClosingPanel : public PanelDialog {
+public:
+    bool ended = false;
+    std::vector<std::string> ran;  // what ran on the window, and whether after its end
+    void Note(const std::string& what) { ran.push_back(ended ? what + " after the end" : what); }
+
+protected:
+    void OnDestroy() override { ended = true; }
+};
+
+struct NestedLoop {
+    const char* name;
+    // Runs a modal loop over `panel`, calling `inside` once from within it.
+    void (*run)(ClosingPanel& panel, const std::function<void()>& inside);
+};
+
+// The box over `owner` that `show` opens: `inside` runs while it is up, and
+// the box is left for the close request to end.
+void RunBox(DialogBase& owner, const std::function<void()>& inside, const std::function<void()>& show) {
+    bool done = false;
+    MessageBoxes boxes(owner, [&](const std::string&) {
+        if (done) {
+            ADD_FAILURE() << "the close request left the box open";
+            return true;
+        }
+        inside();
+        done = true;
+        return false;
+    });
+    show();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(boxes.Closed(), 0);
+    EXPECT_EQ(MessageBoxes::Open(), 0);
+}
+
+// A modal dialog over `panel`, with `inside` run in its loop.
+void RunChild(ClosingPanel& panel, const std::function<void(SmallDialog&)>& inside) {
+    SmallDialog child(&panel);
+    child.PostToDialog([&] {
+        inside(child);
+        // What the close request queued has run by this task's turn.
+        child.PostToDialog([&] {
+            if (!child.IsVisible()) return;
+            ADD_FAILURE() << "the close request left the dialog open";
+            child.EndDialog(IDOK);
+        });
+    });
+    EXPECT_EQ(child.DoModal(), IDCANCEL);
+    EXPECT_EQ(child.cancelCount, 1);  // ended through its own Cancel
+}
+
+const NestedLoop kNestedLoops[] = {
+    {"a modal dialog", [](ClosingPanel& panel,
+                          const std::function<void()>& inside) { RunChild(panel, [&](SmallDialog&) { inside(); }); }},
+    {"a message box",
+     [](ClosingPanel& panel, const std::function<void()>& inside) {
+         RunBox(panel, inside, [&] { panel.MessageBox("Окно"); });
+     }},
+    {"the integer box",
+     [](ClosingPanel& panel, const std::function<void()>& inside) {
+         panel.Window().SetText(IDC_PORT, "x");
+         RunBox(panel, inside, [&] { EXPECT_FALSE(panel.UpdateData(true)); });
+     }},
+    {"a message box over a modal dialog",
+     [](ClosingPanel& panel, const std::function<void()>& inside) {
+         RunChild(panel, [&](SmallDialog& child) { RunBox(child, inside, [&] { child.MessageBox("Окно"); }); });
+     }},
+    {"a file question of a window of its own",
+     [](ClosingPanel& panel, const std::function<void()>& inside) {
+         // A modeless window of the panel's, as the line monitor is the
+         // main window's, asks for a file.
+         ViewDialog own(&panel);
+         ASSERT_TRUE(Show(own));
+         bool answered = false;
+         own.PostToDialog([&] {
+             inside();
+             own.PostToDialog([&] {
+                 if (answered) return;
+                 ADD_FAILURE() << "the close request left the file dialog open";
+                 own.Window().CloseBox();
+             });
+         });
+         platform::ui::FileQuestion question;
+         question.title = "Открыть";
+         question.patterns = {"*.txt"};
+         EXPECT_EQ(own.AskFileName(question), "");
+         answered = true;
+     }},
+};
+
+TEST(Modal, ACloseRequestEndsTheLoopsOverTheWindowBeforeTheWindow) {
+    for (const NestedLoop& loop : kNestedLoops) {
+        SCOPED_TRACE(loop.name);
+        ClosingPanel panel;
+        ASSERT_TRUE(Show(panel));
+        loop.run(panel, [&] {
+            RequestClose(panel);
+            panel.PostToDialog([&] { panel.Note("queued task"); });
+        });
+        panel.Note("handler");
+        // No new loop starts over the window while its close waits.
+        SmallDialog later(&panel);
+        later.PostToDialog([&] { later.EndDialog(5); });
+        EXPECT_EQ(later.DoModal(), IDCANCEL);
+
+        ASSERT_TRUE(PumpUntil([&] { return panel.ended; }));
+        PumpQueued();
+        std::sort(panel.ran.begin(), panel.ran.end());
+        EXPECT_EQ(panel.ran, (std::vector<std::string>{"handler", "queued task"}));
+        EXPECT_EQ(panel.cancelCount, 1);
+        EXPECT_FALSE(panel.IsVisible());
+    }
 }
 
 // A dialog that ends itself while it initialises.

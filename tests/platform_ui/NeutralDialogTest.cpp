@@ -185,6 +185,7 @@ public:
         boxes.push_back({name, std::string(text)});
         if (duringBox) duringBox();
     }
+    void CloseBox() override {}
     void Post(std::function<void()> task) override {
         if (onPost) onPost();
         std::lock_guard<std::mutex> lock(mutex_);

@@ -37,6 +37,9 @@ std::string SelectedText(const DialogBase& dialog, int id);
 // --- the window ---
 // Closes the window with its close box.
 void CloseWindow(DialogBase& dialog);
+// Another program asks the window to close (WM_CLOSE; on X11 the window
+// manager's close), which reaches it also while it takes no input.
+void RequestClose(DialogBase& dialog);
 // False while the window takes no input (a modal dialog over it runs).
 bool TakesInput(const DialogBase& dialog);
 bool Minimised(const DialogBase& dialog);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/RefreshCodes.h"
 #include "tests/ui/DialogHarness.h"
 #include "ui/AboutDlg.h"
 #include "ui/Dskor.h"
@@ -259,6 +260,29 @@ TEST_F(SmallDialogs, AboutBoxShowsTheDescriptionAndEndsOnOkEscAndClose) {
                             }),
               1);
     EXPECT_TRUE(dlg->IsVisible());
+}
+
+TEST_F(SmallDialogs, ClosingTheMainWindowUnderTheAboutBoxEndsTheBoxFirst) {
+    Connect(1);
+    bool refreshed = false;
+    EXPECT_EQ(RunSysCommand(CMD_ABOUT,
+                            [&](DialogBase& about) {
+                                // Another program asks the main window to
+                                // close, as its window system passes it on;
+                                // a worker's refresh is queued behind.
+                                dlg->WindowCloseRequested();
+                                EXPECT_TRUE(dlg->IsVisible());
+                                EXPECT_FALSE(about.IsVisible());
+                                dlg->PostToDialog([&] {
+                                    EXPECT_TRUE(Link().portOpen.load());
+                                    dlg->OnSysCommand(CMD_SHOW_RX_FRAME, 0);
+                                    refreshed = true;
+                                });
+                            }),
+              1);
+    ASSERT_TRUE(PumpUntil([&] { return !dlg->IsVisible(); }));
+    EXPECT_TRUE(refreshed);
+    EXPECT_FALSE(Link().portOpen.load());
 }
 
 TEST_F(SmallDialogs, EachWindowMenuCodeOpensItsOwnWindowAndNoOther) {

@@ -43,6 +43,8 @@ public:
         Messages().emplace_back(text);
         if (const auto script = Scripts().messageBox) script(std::string(text));
     }
+    // The scripts' boxes close when their script returns.
+    void CloseBox() override {}
 
     bool Visible() const override { return inner_->Visible(); }
     void End(int result) override { inner_->End(result); }

@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QThread>
 
+#include <utility>
+
 #include "platform/ui/qt/ControlText.h"
 #include "platform/ui/qt/OwnerModal.h"
 #include "platform/ui/qt/PaintPacer.h"
@@ -250,8 +252,15 @@ void QtDialogWindow::MessageBox(const char* name, std::string_view text) {
         new QMessageBox(QMessageBox::Warning, windowTitle(), FromUtf8(text), QMessageBox::Ok, this);
     box->setObjectName(QString::fromLatin1(name));
     box->setWindowModality(Qt::NonModal);  // the loop below takes the input from this window only
+    const QPointer<QDialog> outer = std::exchange(box_, box.data());
+    const QPointer<QtDialogWindow> self(this);
     RunOverOwner(box, this);
+    if (self) box_ = outer;
     delete box.data();  // already gone if the dialog went while it was open
+}
+
+void QtDialogWindow::CloseBox() {
+    if (box_) box_->reject();
 }
 
 void QtDialogWindow::Post(std::function<void()> task) {
@@ -262,7 +271,7 @@ bool QtDialogWindow::OnDialogThread() const { return QThread::currentThread() ==
 
 void QtDialogWindow::accept() { owner_.Notify(Notification::Clicked, DialogBase::kIdOk); }
 
-void QtDialogWindow::reject() { owner_.Notify(Notification::Clicked, DialogBase::kIdCancel); }
+void QtDialogWindow::reject() { owner_.WindowCloseRequested(); }
 
 void QtDialogWindow::done(int result) {
     QDialog::done(result);

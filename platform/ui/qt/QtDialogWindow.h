@@ -2,12 +2,13 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 
 #include <map>
 #include <vector>
 
-#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogBase.h"
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/qt/DialogUnits.h"
 #include "platform/ui/qt/PaintPacer.h"
@@ -87,11 +88,12 @@ public:
     void SetKeyCommand(Key key, int id) override;
     std::string AskFileName(const FileQuestion& question) override;
     void MessageBox(const char* name, std::string_view text) override;
+    void CloseBox() override;
     void Post(std::function<void()> task) override;
     bool OnDialogThread() const override;
 
     void accept() override;  // routed to OnOK
-    void reject() override;  // routed to OnCancel
+    void reject() override;  // a close request (the close box, the window manager's close)
     void done(int result) override;
 
 protected:
@@ -127,6 +129,7 @@ private:
     bool keysWatched_ = false;        // the controls' key presses pass through eventFilter
     PaintPacer* pacer_ = nullptr;
     std::map<int, QString> pendingTexts_;  // texts held for the next paint, by control
+    QPointer<QDialog> box_;                // the message box or file dialog open over the window
 };
 
 // The Qt window system: dialogs become QtDialogWindows. Needs a

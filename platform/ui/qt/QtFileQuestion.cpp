@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include <utility>
+
 #include "platform/ui/qt/QtDialogWindow.h"
 
 namespace platform::ui::qt {
@@ -41,7 +43,10 @@ std::string QtDialogWindow::AskFileName(const FileQuestion& question) {
     if (!nameBox) nameBox = dialog->findChild<QLineEdit*>();
     if (nameBox) Identify(nameBox, kFileNameBoxName);
 
+    const QPointer<QDialog> outer = std::exchange(box_, dialog.data());
+    const QPointer<QtDialogWindow> self(this);
     const bool chosen = dialog->exec() == QDialog::Accepted;
+    if (self) box_ = outer;
     std::string path;
     if (dialog && chosen && !dialog->selectedFiles().isEmpty()) path = dialog->selectedFiles().first().toStdString();
     delete dialog.data();  // already gone if the window went while it was open

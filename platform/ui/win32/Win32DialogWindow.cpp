@@ -334,8 +334,9 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             return RunKeyCommand(wParam) ? TRUE : FALSE;
 
         case WM_CLOSE:
-            // The close box and Alt+F4, as IDCANCEL.
-            owner_.Notify(Notification::Clicked, DialogBase::kIdCancel);
+            // The close box, Alt+F4, the window menu's "close", or another
+            // program: as IDCANCEL once no modal loop runs over the window.
+            owner_.WindowCloseRequested();
             return TRUE;
 
         case WM_SYSCOMMAND:
@@ -865,6 +866,32 @@ std::string Win32DialogWindow::AskFileName(const FileQuestion& question) { retur
 void Win32DialogWindow::MessageBox(const char*, std::string_view text) {
     const std::wstring title = hwnd_ ? WindowText(hwnd_) : std::wstring();
     MessageBoxW(hwnd_, Wide(text).c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void Win32DialogWindow::CloseBox() {
+    // The system's boxes over the window: its message box or file dialog
+    // (the program's own dialogs are left to their owners).
+    struct Search {
+        HWND owner;
+        std::vector<HWND> boxes;
+    } search{hwnd_, {}};
+    EnumThreadWindows(
+        threadId_,
+        [](HWND window, LPARAM data) {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t className[16] = {};
+            if (GetWindow(window, GW_OWNER) == s.owner && GetClassNameW(window, className, 16) &&
+                lstrcmpW(className, L"#32770") == 0 &&
+                GetWindowLongPtrW(window, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&Win32DialogWindow::DialogProc))
+                s.boxes.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    // Its Cancel button, or the message box's only one, OK.
+    for (const HWND box : search.boxes) {
+        const int command = GetDlgItem(box, IDCANCEL) ? IDCANCEL : IDOK;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    }
 }
 
 void Win32DialogWindow::Post(std::function<void()> task) {

@@ -95,6 +95,7 @@ public:
     void SetKeyCommand(Key key, int id) override;
     std::string AskFileName(const FileQuestion& question) override;
     void MessageBox(const char* name, std::string_view text) override;
+    void CloseBox() override;
     void Post(std::function<void()> task) override;
     bool OnDialogThread() const override { return GetCurrentThreadId() == threadId_; }
 

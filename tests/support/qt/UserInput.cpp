@@ -135,6 +135,9 @@ void CloseWindow(DialogBase& dialog) {
     PumpQueued();
 }
 
+// The window manager's close comes as the close box's does.
+void RequestClose(DialogBase& dialog) { CloseWindow(dialog); }
+
 bool TakesInput(const DialogBase& dialog) {
     const QWidget* window = &WindowOf(dialog);
     // A modal window of Qt's own blocks every other one; the test's events

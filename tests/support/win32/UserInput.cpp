@@ -118,6 +118,11 @@ void CloseWindow(DialogBase& dialog) {
     Deliver();
 }
 
+void RequestClose(DialogBase& dialog) {
+    PostMessageW(HandleOf(dialog), WM_CLOSE, 0, 0);
+    Deliver();
+}
+
 bool TakesInput(const DialogBase& dialog) { return IsWindowEnabled(HandleOf(dialog)); }
 
 bool Minimised(const DialogBase& dialog) { return IsIconic(HandleOf(dialog)); }
