@@ -29,11 +29,7 @@ platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n,
         // No port: wait like a read that gets nothing, so no caller spins.
         return stop.Wait(boundMs) ? platform::ReadOutcome::Stopped : platform::ReadOutcome::TimedOut;
     }
-    const platform::ReadOutcome outcome = port->ReadExact(dest, n, boundMs, &stop);
-    if (outcome != platform::ReadOutcome::Gone) return outcome;
-    // For now a gone line reads to the workers as a silent one, after the
-    // bound, so that no worker loop spins on it.
-    return stop.Wait(boundMs) ? platform::ReadOutcome::Stopped : platform::ReadOutcome::TimedOut;
+    return port->ReadExact(dest, n, boundMs, &stop);
 }
 
 int AwaitBytes(LinkState& s, std::size_t count, int boundMs, const platform::Event& stop) {

@@ -31,7 +31,8 @@ void PurgePort(LinkState& s);
 
 // Reads exactly n bytes from the port (read afresh) into dest within
 // boundMs; a stop wakes it at once. With no port open it waits the bound
-// on `stop` and reports a time-out.
+// on `stop` and reports a time-out. A line that has gone reports Gone at
+// once: the worker ends and tells the dialog (ReportLineGone).
 [[nodiscard]] platform::ReadOutcome ReadExact(LinkState& s, std::uint8_t* dest, std::size_t n, int boundMs,
                                               const platform::Event& stop);
 
