@@ -93,6 +93,7 @@ private:
     void ShowRxLines(protocols::ConstRxFrameSpan rx, protocols::ConstRxFrameSpan raw);
     void ShowAboutBox();
     void ShowLineSpeedDialog();
+    void ShowDetectDialog();
     void EditWindowMenu();
 
     bool m_destroyed = false;

@@ -11,8 +11,10 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/AboutDlg.h"
+#include "ui/DetectDlg.h"
 #include "ui/Dskor.h"
 #include "ui/ZonterDlg.h"
+#include "workers/RunControl.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ void CZonterDlg::OnSysCommand(unsigned code, long extra) {
         ShowLineMonitor();
     } else if (code == CMD_LINE_SPEED) {
         if (linkcore::Link().portOpen.load()) ShowLineSpeedDialog();
+    } else if (code == CMD_DETECT) {
+        if (linkcore::Link().portOpen.load()) ShowDetectDialog();
     } else {
         DialogBase::OnSysCommand(code, extra);
     }
@@ -122,4 +126,14 @@ void CZonterDlg::ShowAboutBox() {
 void CZonterDlg::ShowLineSpeedDialog() {
     CDskor speed(this);
     speed.DoModal();
+}
+
+void CZonterDlg::ShowDetectDialog() {
+    // The sweep is the port's only user, as a run is.
+    if (workers::StopForRun()) m_captureButton.EnableWindow(true);
+    CDetectDlg detect(this);
+    if (detect.DoModal() != CDetectDlg::kIdOk) return;
+    UpdateData(true);
+    m_decoder = detect.ChosenDecoder();
+    UpdateData(false);
 }
