@@ -15,5 +15,6 @@ set(e2e_scenarios
   unplug 120
   line_speed 90
   monitor 120
+  detect 90
 )
 set(e2e_wine_margin 30)
