@@ -22,9 +22,9 @@
 #include "protocols/RxLines.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/WaitFor.h"
-#include "tests/tools/DetectionLine.h"
 #include "tests/tools/SimulatorProcess.h"
 #include "tools/kmsim/ControllerSide.h"
+#include "tools/kmsim/HeardLine.h"
 #include "tools/kmsim/Simulator.h"
 #include "workers/RunControl.h"
 
@@ -207,7 +207,7 @@ TEST(FourthProtocol, IsFoundByListeningAtItsSpeed) {
     const std::vector<unsigned> speeds = protocols::SweepSpeeds();
     EXPECT_EQ(std::vector<unsigned>(speeds.begin(), speeds.begin() + 3), (std::vector<unsigned>{1200, 9600, 4800}));
     for (const int phase : {0, 30, 70}) {
-        const auto run = detection_test::RunSweep(detection_test::ControllerLine(fourth, 40, 1, phase), phase + 1);
+        const auto run = kmsim::RunSweep(kmsim::ControllerLine(fourth, 40, 1, phase), phase + 1);
         ASSERT_EQ(run.result.kind, protocols::Finding::Kind::Protocol) << phase;
         EXPECT_EQ(run.result.protocol, fourth);
         EXPECT_EQ(run.result.speed, 4800u);

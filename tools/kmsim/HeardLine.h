@@ -6,12 +6,18 @@
 #include <memory>
 #include <vector>
 
+#include "protocols/Catalogue.h"
 #include "protocols/Detection.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/LinePacing.h"
 #include "tools/kmsim/WrongRate.h"
 
-namespace detection_test {
+// What a listener hears of a simulated line at whatever speed it sets:
+// the simulator's controllers through the wrong-rate model, random bytes,
+// and a protocol sweep (protocols::Sweep) run on the line's time, as the
+// detection dialog and its worker run it. For the detection tests and the
+// detection benchmark.
+namespace kmsim {
 
 // A byte as a listener at some speed hears it, in ms of line time.
 struct Heard {
@@ -37,18 +43,18 @@ using FrameMakers = std::function<FrameMaker()>;
 // A controller sending the frames of `makers()` at `sendRate`, a pause of
 // `intervalMs` after each, its first frame `phaseMs` into the line's time.
 // Each frame is heard as a UART at the listener's rate reads it
-// (kmsim::ReadAtRate), its bytes at that rate.
+// (ReadAtRate), its bytes at that rate.
 inline Line FramesLine(FrameMakers makers, unsigned sendRate, int intervalMs, int phaseMs) {
     return [=](unsigned readRate, std::int64_t fromMs, std::int64_t toMs) {
         const FrameMaker next = makers();
         std::vector<Heard> heard;
         for (double start = phaseMs; start < static_cast<double>(toMs);) {
             const std::vector<std::uint8_t> frame = next(start / 1000.0);
-            const double frameMs = frame.size() * kmsim::kBitsPerByte * 1000.0 / sendRate;
+            const double frameMs = frame.size() * kBitsPerByte * 1000.0 / sendRate;
             if (start >= static_cast<double>(fromMs)) {
-                const std::vector<std::uint8_t> read = kmsim::ReadAtRate(frame, sendRate, readRate);
+                const std::vector<std::uint8_t> read = ReadAtRate(frame, sendRate, readRate);
                 for (std::size_t i = 0; i < read.size(); ++i) {
-                    const double at = start + std::min(frameMs, (i + 1) * kmsim::kBitsPerByte * 1000.0 / readRate);
+                    const double at = start + std::min(frameMs, (i + 1) * kBitsPerByte * 1000.0 / readRate);
                     heard.push_back({PacketTime(at), read[i]});
                 }
             }
@@ -62,21 +68,29 @@ inline Line FramesLine(FrameMakers makers, unsigned sendRate, int intervalMs, in
 // decoder's speed.
 inline Line ControllerLine(int protocol, int intervalMs, std::uint64_t seed, int phaseMs) {
     const FrameMakers makers = [protocol, seed]() -> FrameMaker {
-        auto source = std::make_shared<kmsim::ControllerFrameSource>(protocol, seed);
+        auto source = std::make_shared<ControllerFrameSource>(protocol, seed);
         return [source](double seconds) { return source->Next(seconds); };
     };
     return FramesLine(makers, protocols::Protocol(protocol).connect.speed, intervalMs, phaseMs);
 }
 
-// Bytes from `next` back to back at whatever speed the listener sets.
-inline Line RandomLine(std::uint64_t seed) {
-    return [seed](unsigned readRate, std::int64_t fromMs, std::int64_t toMs) {
-        std::uint64_t state = seed * 6364136223846793005ULL + readRate + static_cast<std::uint64_t>(fromMs);
-        std::vector<Heard> heard;
-        const double byteMs = kmsim::kBitsPerByte * 1000.0 / readRate;
-        for (double at = static_cast<double>(fromMs); at < static_cast<double>(toMs); at += byteMs) {
+// Random bytes sent back to back at `sendRate`, as a listener at its own
+// rate reads them (ReadAtRate); the same seed gives the same line.
+inline Line RandomLine(std::uint64_t seed, unsigned sendRate) {
+    return [seed, sendRate](unsigned readRate, std::int64_t fromMs, std::int64_t toMs) {
+        std::uint64_t state = seed * 6364136223846793005ULL + static_cast<std::uint64_t>(fromMs);
+        const double sentMs = kBitsPerByte * 1000.0 / sendRate;
+        const std::size_t count = static_cast<std::size_t>(static_cast<double>(toMs - fromMs) / sentMs) + 1;
+        std::vector<std::uint8_t> sent(count);
+        for (std::uint8_t& b : sent) {
             state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-            heard.push_back({PacketTime(at), static_cast<std::uint8_t>(state >> 56)});
+            b = static_cast<std::uint8_t>(state >> 56);
+        }
+        const std::vector<std::uint8_t> read = ReadAtRate(sent, sendRate, readRate);
+        std::vector<Heard> heard;
+        const double readMs = kBitsPerByte * 1000.0 / readRate;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            heard.push_back({PacketTime(static_cast<double>(fromMs) + (i + 1) * readMs), read[i]});
         }
         return heard;
     };
@@ -113,4 +127,4 @@ inline SweepRun RunSweep(const Line& line, std::int64_t startMs = 0) {
     return {sweep.Result(), sweep.Silent(), now - startMs};
 }
 
-}  // namespace detection_test
+}  // namespace kmsim
