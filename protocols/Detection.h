@@ -31,9 +31,14 @@ struct Finding {
     int periodMs = 0;                     // Protocol and Structure: the frames' period
 };
 
-// Frames, at the least, that make a find.
+// Frames, at the least, that make a find. A structure has no check to
+// pass, and a UART at twice the sender's rate reads random bytes as a
+// small alphabet whose pairs repeat often: four frames in a row came about
+// by chance once in a thousand random sweeps, five never in three
+// thousand. In a window of kQuickListenMs that means a period of 80 ms at
+// most.
 inline constexpr int kMinProtocolFrames = 3;
-inline constexpr int kMinStructureFrames = 4;
+inline constexpr int kMinStructureFrames = 5;
 
 // What the bytes heard at `speed` are; `atMs[i]` is when bytes[i] arrived,
 // in ms from any fixed point, not decreasing. A decoder of the table is
