@@ -8,14 +8,14 @@ inline constexpr const char* kDetectApply = "Применить";
 inline constexpr const char* kDetectCancel = "Отмена";
 
 // The progress line: the speed being tried, its place in the sweep.
-inline constexpr const char* kDetectListeningFormat = "Слушаю на %u бит/с (%zu из %zu) ...";
-inline constexpr const char* kDetectDone = "Прослушано скоростей: %zu";
+inline constexpr const char* kDetectListeningFormat = "Слушаю на %u бит/с (%u из %u) ...";
+inline constexpr const char* kDetectDone = "Прослушано скоростей: %u";
 
 // Results. A decoder: its list entry, speed, frames and errors with
 // their nouns; a structure: speed, frame length and its noun, the first
 // two bytes, the period.
 inline constexpr const char* kDetectProtocolFormat = "%s, %u бит/с: %d %s, %d %s";
-inline constexpr const char* kDetectStructureFormat = "%u бит/с: кадры по %zu %s, начало %02X %02X, каждые %d мс";
+inline constexpr const char* kDetectStructureFormat = "%u бит/с: кадры по %u %s, начало %02X %02X, каждые %d мс";
 inline constexpr const char* kDetectNothing = "Протокол не определён";
 inline constexpr const char* kDetectSilent = "Линия молчит";
 

@@ -42,7 +42,7 @@ std::string DetectResultText(const protocols::Finding& f, bool silent) {
             return FormatText(res::kDetectProtocolFormat, EntryName(f.protocol).c_str(), f.speed, f.frames,
                               Noun(f.frames, res::kFrameNouns), f.errors, Noun(f.errors, res::kErrorNouns));
         case Kind::Structure:
-            return FormatText(res::kDetectStructureFormat, f.speed, f.frameLength,
+            return FormatText(res::kDetectStructureFormat, f.speed, static_cast<unsigned>(f.frameLength),
                               Noun(static_cast<int>(f.frameLength), res::kByteNouns), unsigned{f.start[0]},
                               unsigned{f.start[1]}, f.periodMs);
         case Kind::Nothing:
@@ -85,7 +85,8 @@ void CDetectDlg::ListenNext() {
     SetSpeed(static_cast<int>(speed));
     linkcore::PurgePort(linkcore::Link());
     SetDlgItemText(IDC_DETECT_PROGRESS,
-                   FormatText(res::kDetectListeningFormat, speed, m_sweep.Step() + 1, m_sweep.Steps()));
+                   FormatText(res::kDetectListeningFormat, speed, static_cast<unsigned>(m_sweep.Step() + 1),
+                              static_cast<unsigned>(m_sweep.Steps())));
     m_listener.Start(speed);
 }
 
@@ -101,7 +102,7 @@ void CDetectDlg::Finish() {
     EndSweep();
     m_finished = true;
     m_found = m_sweep.Result();
-    SetDlgItemText(IDC_DETECT_PROGRESS, FormatText(res::kDetectDone, m_sweep.Step()));
+    SetDlgItemText(IDC_DETECT_PROGRESS, FormatText(res::kDetectDone, static_cast<unsigned>(m_sweep.Step())));
     SetDlgItemText(IDC_DETECT_RESULT, ui::DetectResultText(m_found, m_sweep.Silent()));
     EnableControl(IDC_DETECT_APPLY, m_found.kind != protocols::Finding::Kind::Nothing);
 }

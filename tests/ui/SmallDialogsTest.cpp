@@ -233,6 +233,44 @@ TEST_F(SmallDialogs, RatesThePortRefusesStillBecomeTheLineSpeed) {
 
 // --- protocol detection -----------------------------------------------------
 
+TEST(DetectResultText, SaysWhatWasFoundWithTheNounsAfterTheirNumbers) {
+    using Kind = protocols::Finding::Kind;
+    const struct {
+        protocols::Finding finding;
+        bool silent;
+        const char* text;
+    } rows[] = {
+        {{.kind = Kind::Protocol, .speed = 9600, .protocol = 2, .frames = 12, .errors = 0},
+         false,
+         "Kugoo M (QS-S4), 9600 бит/с: 12 кадров, 0 ошибок"},
+        {{.kind = Kind::Protocol, .speed = 1200, .protocol = 1, .frames = 3, .errors = 1},
+         false,
+         "Halten RS, 1200 бит/с: 3 кадра, 1 ошибка"},
+        {{.kind = Kind::Protocol, .speed = 1200, .protocol = 1, .frames = 21, .errors = 12},
+         false,
+         "Halten RS, 1200 бит/с: 21 кадр, 12 ошибок"},
+        {{.kind = Kind::Structure,
+          .speed = 9600,
+          .frames = 7,
+          .frameLength = 14,
+          .start = {0x02, 0x0E},
+          .periodMs = 50},
+         false,
+         "9600 бит/с: кадры по 14 байт, начало 02 0E, каждые 50 мс"},
+        {{.kind = Kind::Structure,
+          .speed = 19200,
+          .frames = 9,
+          .frameLength = 4,
+          .start = {0xA5, 0x00},
+          .periodMs = 20},
+         false,
+         "19200 бит/с: кадры по 4 байта, начало A5 00, каждые 20 мс"},
+        {{}, false, "Протокол не определён"},
+        {{}, true, "Линия молчит"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(ui::DetectResultText(row.finding, row.silent), row.text);
+}
+
 // "Отмена" in the middle of the sweep ends it at once: the speed in force
 // before is back on the port, no listener is left, nothing was sent.
 TEST_F(SmallDialogs, DetectionCancelledMidSweepRestoresTheSpeed) {
