@@ -7,6 +7,7 @@ inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDD_SPEED = 132;
 inline constexpr int IDD_MONITOR = 140;
+inline constexpr int IDD_DETECT = 141;
 
 // Icon and strings
 inline constexpr int IDI_APP = 128;
@@ -54,6 +55,11 @@ inline constexpr int IDC_CAPTURE = 1030;
 inline constexpr int IDC_SPEED = 1024;
 inline constexpr int IDC_SPEED_SPIN = 1026;
 
+// Protocol-detection dialog controls
+inline constexpr int IDC_DETECT_PROGRESS = 1300;
+inline constexpr int IDC_DETECT_RESULT = 1301;
+inline constexpr int IDC_DETECT_APPLY = 1302;
+
 // About box controls
 inline constexpr int IDC_ABOUT_ICON = 1100;
 inline constexpr int IDC_ABOUT_TEXT = 1101;
@@ -77,3 +83,4 @@ inline constexpr int IDC_MON_REPLAY = 1211;
 inline constexpr unsigned CMD_ABOUT = 16;
 inline constexpr unsigned CMD_LINE_SPEED = 114;
 inline constexpr unsigned CMD_LINE_MONITOR = 115;
+inline constexpr unsigned CMD_DETECT = 117;

@@ -7,6 +7,7 @@ inline constexpr const char* kMainTitle = "Zonter - КМ";
 inline constexpr const char* kAboutItem = "&О проекте Zonter...";  // IDS_ABOUT_ITEM
 inline constexpr const char* kLineSpeedItem = "Скорость ...";
 inline constexpr const char* kLineMonitorItem = "Монитор линии";
+inline constexpr const char* kDetectItem = "Определить протокол ...";
 
 inline constexpr const char* kComNameFormat = "COM%u";
 inline constexpr const char* kNoAccessFormat = "Нет доступа к COM%u";

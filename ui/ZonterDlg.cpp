@@ -116,6 +116,7 @@ void CZonterDlg::EditWindowMenu() {
     AppendMenuItem(res::kAboutItem, CMD_ABOUT);
     AppendMenuItem(res::kLineSpeedItem, CMD_LINE_SPEED);
     AppendMenuItem(res::kLineMonitorItem, CMD_LINE_MONITOR);
+    AppendMenuItem(res::kDetectItem, CMD_DETECT);
 }
 
 void CZonterDlg::OnDestroy() { DestroyWindow(); }

@@ -97,6 +97,7 @@ private:
     void ShowRxLines(protocols::ConstRxFrameSpan rx, protocols::ConstRxFrameSpan raw);
     void ShowAboutBox();
     void ShowLineSpeedDialog();
+    void ShowDetectDialog();
     void EditWindowMenu();
 
     // The port's line (ZonterDlg_Connection.cpp): an open on its own

@@ -1,6 +1,7 @@
 // The display refresh: system commands from the window menu and the
 // refresh requests of the workers.
 #include <array>
+#include <initializer_list>
 
 #include "link/LinkState.h"
 #include "link/RefreshCodes.h"
@@ -11,12 +12,28 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/AboutDlg.h"
+#include "ui/DetectDlg.h"
 #include "ui/Dskor.h"
 #include "ui/ZonterDlg.h"
+#include "workers/RunControl.h"
 
 namespace {
 
 constexpr unsigned kAboutMask = 0xFFF0;
+
+// The window menu's commands and the workers' refresh requests share one
+// set of codes: no two may meet, and only About's may fall in its range.
+constexpr bool AllDiffer(std::initializer_list<unsigned> codes) {
+    for (auto a = codes.begin(); a != codes.end(); ++a) {
+        if (*a != CMD_ABOUT && (*a & kAboutMask) == CMD_ABOUT) return false;
+        for (auto b = a + 1; b != codes.end(); ++b) {
+            if (*a == *b) return false;
+        }
+    }
+    return true;
+}
+static_assert(AllDiffer({CMD_ABOUT, CMD_LINE_SPEED, CMD_LINE_MONITOR, CMD_DETECT, CMD_SHOW_OUT_FRAME, CMD_SHOW_RX_FRAME,
+                         CMD_LINE_GONE}));
 
 }  // namespace
 
@@ -33,6 +50,8 @@ void CZonterDlg::OnSysCommand(unsigned code, long extra) {
         ShowLineMonitor();
     } else if (code == CMD_LINE_SPEED) {
         if (linkcore::Link().portOpen.load()) ShowLineSpeedDialog();
+    } else if (code == CMD_DETECT) {
+        if (linkcore::Link().portOpen.load()) ShowDetectDialog();
     } else {
         DialogBase::OnSysCommand(code, extra);
     }
@@ -124,4 +143,14 @@ void CZonterDlg::ShowAboutBox() {
 void CZonterDlg::ShowLineSpeedDialog() {
     CDskor speed(this);
     speed.DoModal();
+}
+
+void CZonterDlg::ShowDetectDialog() {
+    // The sweep is the port's only user, as a run is.
+    if (workers::StopForRun()) m_captureButton.EnableWindow(true);
+    CDetectDlg detect(this);
+    if (detect.DoModal() != CDetectDlg::kIdOk) return;
+    UpdateData(true);
+    m_decoder = detect.ChosenDecoder();
+    UpdateData(false);
 }

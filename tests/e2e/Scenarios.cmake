@@ -16,5 +16,6 @@ set(e2e_scenarios
   replug 90
   line_speed 90
   monitor 120
+  detect 90
 )
 set(e2e_wine_margin 30)

@@ -117,8 +117,9 @@ MAIN_TITLE = "Zonter - КМ"
 SPEED_TITLE = "Скорость"
 ABOUT_TITLE = "О проекте Zonter"
 MONITOR_TITLE = "Монитор линии"
+DETECT_TITLE = "Определение протокола"
 # The program's own items at the end of the window menu, in their order.
-WINDOW_MENU = ("CMD_ABOUT", "CMD_LINE_SPEED", "CMD_LINE_MONITOR")
+WINDOW_MENU = ("CMD_ABOUT", "CMD_LINE_SPEED", "CMD_LINE_MONITOR", "CMD_DETECT")
 
 CONNECTED = "Соединение установ."
 LINE_GONE = "COM1 отключён"
@@ -949,6 +950,52 @@ def scenario_line_speed(run):
     sim.stop()
 
 
+def scenario_detect(run):
+    """"Определить протокол ..." with another decoder selected: the line is
+    heard through the simulator's wrong-rate model until the sweep reaches
+    the controller's speed; "Применить" selects the decoder found and sets
+    its speed, and a single read then decodes V/T and P. Kugoo M found while
+    Halten RS is selected, then Halten RS while Kugoo M is."""
+    w = None
+    for protocol, found, selected, speed in (("kugoo", KUGOO_M, HALTEN_RS, 9600),
+                                             ("halten", HALTEN_RS, KUGOO_M, 1200)):
+        sim = run.start_simulator(protocol, extra=("--seed", "4"))
+        w = w or run.start_zonter()
+        w.select_entry("IDC_DECODER", selected)
+        run.connect()
+        w.window_menu("CMD_DETECT")
+        detect = w.find_window(DETECT_TITLE, "IDC_DETECT_RESULT", 15)
+        result = wait_until(lambda: detect.enabled("IDC_DETECT_APPLY") and detect.text("IDC_DETECT_RESULT"), 15,
+                            lambda: f"a result (it says {detect.text('IDC_DETECT_RESULT')!r}, "
+                                    f"{detect.text('IDC_DETECT_PROGRESS')!r})")
+        check(result.startswith(f"{found.strip()}, {speed} бит/с: ") and result.endswith(", 0 ошибок"),
+              f"detection says {result!r}")
+        note(f"with {selected.strip()} selected: {result}")
+        detect.press_and_go("IDC_DETECT_APPLY")
+        detect.wait_gone()
+        check(w.text("IDC_DECODER") == found, f"the decoder box shows {w.text('IDC_DECODER')!r} after Применить")
+        wait_status(sim, f"sending at {speed} bit/s", f"the simulator to see {speed} bit/s")
+
+        before = w.text("IDC_RAW_IN").strip()
+        w.press("IDC_READ_ONCE")
+        raw_text = wait_until(lambda: w.text("IDC_RAW_IN").strip() not in ("", before) and w.text("IDC_RAW_IN").strip(),
+                              15, "the raw line to show a new frame")
+        shown = w.texts(["IDC_VT", "IDC_P"])
+        shown["IDC_RAW_IN"] = raw_text
+        raw = hex_bytes(raw_text)
+        if protocol == "kugoo":
+            check(len(raw) == 14 and raw[:2] == [0x02, 0x0E] and xor_all(raw) == 0, f"raw line {raw_text!r}")
+            wait_sent(sim, raw, "the raw line's frame")
+            check_measured_values(shown, raw[8] * 256 + raw[9], raw[7])
+        else:
+            plain = check_raw_frame(sim, raw_text, w.text("IDC_DECODED"))
+            check_measured_values(shown, plain[7] * 256 + plain[8], plain[10])
+        w.press("IDC_DISCONNECT")
+        wait_until(lambda: not w.enabled("IDC_READ_ONCE"), 5, "the run buttons to be disabled")
+        sim.stop()
+    run.quit_zonter()
+
+
 def marked_bytes(marks):
     """Byte indices that a hex cell's marks ("first+count" in characters,
     three characters a byte) cover."""
@@ -1093,6 +1140,7 @@ SCENARIOS = {
     "replug": scenario_replug,
     "replug_bench": scenario_replug_bench,
     "line_speed": scenario_line_speed,
+    "detect": scenario_detect,
     "monitor": scenario_monitor,
     "bench": scenario_bench,
 }

@@ -24,6 +24,7 @@
 #include "tests/support/WaitFor.h"
 #include "tests/tools/SimulatorProcess.h"
 #include "tools/kmsim/ControllerSide.h"
+#include "tools/kmsim/HeardLine.h"
 #include "tools/kmsim/Simulator.h"
 #include "workers/RunControl.h"
 
@@ -197,6 +198,22 @@ TEST(FourthProtocol, TakesTheNextIndexAndIsFoundByItsName) {
     EXPECT_EQ(protocols::Protocol(index).name, "fourth");
     EXPECT_EQ(kmsim::ProtocolNamed("fourth"), index);
     EXPECT_EQ(protocols::DecoderListEntries().back(), " Fourth");
+}
+
+// Its speed joins the sweep's first ones, and listening finds it through
+// the wrong-rate model like any built-in protocol.
+TEST(FourthProtocol, IsFoundByListeningAtItsSpeed) {
+    const int fourth = RegisterFourth();
+    const std::vector<unsigned> speeds = protocols::SweepSpeeds();
+    EXPECT_EQ(std::vector<unsigned>(speeds.begin(), speeds.begin() + 3), (std::vector<unsigned>{1200, 9600, 4800}));
+    for (const int phase : {0, 30, 70}) {
+        const auto run = kmsim::RunSweep(kmsim::ControllerLine(fourth, 40, 1, phase), phase + 1);
+        ASSERT_EQ(run.result.kind, protocols::Finding::Kind::Protocol) << phase;
+        EXPECT_EQ(run.result.protocol, fourth);
+        EXPECT_EQ(run.result.speed, 4800u);
+        EXPECT_EQ(run.result.errors, 0);
+        EXPECT_LE(run.foundAtMs, 1500) << phase;
+    }
 }
 
 TEST(FourthProtocol, ReadsContinuouslyAndSimulatesTheDisplayEndToEnd) {

@@ -55,7 +55,7 @@ TEST(OptionsTest, DefaultsPlayHaltenOnCom1) {
     EXPECT_EQ(o.port, 1u);
     EXPECT_TRUE(o.portDirectory.empty());
     EXPECT_EQ(o.intervalMs, 100);
-    EXPECT_EQ(o.mismatch, kmsim::MismatchMode::Filler);
+    EXPECT_EQ(o.mismatch, kmsim::MismatchMode::Garbled);
     EXPECT_FALSE(o.frameLimit);
     EXPECT_FALSE(o.faults.garbage);
     EXPECT_FALSE(o.faults.silenceAfter || o.faults.dropByteOf || o.faults.hangupAfter || o.faults.unplugAfter ||
@@ -109,6 +109,9 @@ TEST(OptionsTest, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(o.frameLimit, 20u);
     EXPECT_EQ(o.faults.unplugAfter, 5u);
     EXPECT_EQ(o.faults.replugAfter, std::chrono::milliseconds(2500));
+
+    EXPECT_EQ(Parse({"--mismatch=filler"}).options->mismatch, kmsim::MismatchMode::Filler);
+    EXPECT_EQ(Parse({"--mismatch", "garbled"}).options->mismatch, kmsim::MismatchMode::Garbled);
 }
 
 TEST(OptionsTest, RejectsWhatItCannotUse) {

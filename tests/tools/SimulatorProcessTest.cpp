@@ -182,8 +182,31 @@ TEST_F(SimulatorProcessTest, KugooFramesArePacedAndTheDisplayFrameIsDecoded) {
     EXPECT_NE(decoded->find("gear=7"), std::string::npos) << *decoded;
 }
 
-TEST_F(SimulatorProcessTest, AtTheWrongSpeedOnlyFillerComesAndSigtermRemovesTheLink) {
-    ASSERT_NO_FATAL_FAILURE(Start(8, {"--protocol", "kugoo"}));
+TEST_F(SimulatorProcessTest, AtTheWrongSpeedTheFramesComeGarbledAsTheReaderReadsThem) {
+    const std::string log = dir_ / "kmsim.log";
+    ASSERT_NO_FATAL_FAILURE(Start(10, {"--protocol", "kugoo", "--interval", "0", "--log", log}));
+    ASSERT_NO_FATAL_FAILURE(Open(10, 19200));
+
+    Bytes seen(40);
+    ASSERT_EQ(port_->ReadExact(seen.data(), seen.size(), 5000, nullptr), platform::ReadOutcome::Completed);
+    sim_->Signal(SIGTERM);
+    ASSERT_TRUE(sim_->ReadLineStartingWith("summary ", 5000));
+    EXPECT_EQ(sim_->WaitExit(5000), 0);
+
+    // What came is what the log says went out for the frames, each of them
+    // the wrong-rate reading of a Kugoo frame: no filler, no sync pair.
+    std::string garbled;
+    for (const std::string& l : LogLines(log)) {
+        if (l.rfind("garbled ", 0) == 0 && l.size() > 8) garbled += l.substr(8) + " ";
+    }
+    EXPECT_NE(garbled.find(kmsim::HexLine(seen)), std::string::npos) << kmsim::HexLine(seen);
+    EXPECT_LT(std::count(seen.begin(), seen.end(), 0xFF), static_cast<std::ptrdiff_t>(seen.size()));
+    const Bytes sync{0x02, 0x0E};
+    EXPECT_EQ(std::search(seen.begin(), seen.end(), sync.begin(), sync.end()), seen.end());
+}
+
+TEST_F(SimulatorProcessTest, AtTheWrongSpeedFillerComesWhenAskedAndSigtermRemovesTheLink) {
+    ASSERT_NO_FATAL_FAILURE(Start(8, {"--protocol", "kugoo", "--mismatch", "filler"}));
     ASSERT_NO_FATAL_FAILURE(Open(8, 1200));
 
     Bytes seen(60);

@@ -64,6 +64,10 @@ TEST(StatusTextTest, StatusLineNamesTheLineStateAndTheAskedSettings) {
     EXPECT_NE(line.find("9600"), std::string::npos) << line;
     EXPECT_NE(line.find("filler"), std::string::npos) << line;
     EXPECT_NE(line.find("no settings yet"), std::string::npos) << line;
+    s.state = kmsim::LineState::Garbled;
+    line = kmsim::StatusLine(s);
+    EXPECT_NE(line.find("9600"), std::string::npos) << line;
+    EXPECT_NE(line.find("garbled"), std::string::npos) << line;
 
     s.state = kmsim::LineState::Frames;
     s.framesSent = 12;

@@ -130,8 +130,8 @@ TEST_F(Refresh, MenuCodesOutsideTheRefreshesAreDispatched) {
     dlg->OnSysCommand(CMD_LINE_SPEED, 0);
     PumpQueued();
     EXPECT_EQ(Opened(), std::vector<std::string>{});
-    // Unknown codes go to the default handling: nothing opens.
-    dlg->OnSysCommand(CMD_LINE_MONITOR + 1, 0);
+    // A code past the last command goes to the default handling: nothing opens.
+    dlg->OnSysCommand(CMD_DETECT + 1, 0);
     PumpQueued();
     EXPECT_EQ(Opened(), std::vector<std::string>{});
     // The line monitor's code opens the monitor, beside the main window.

@@ -1,13 +1,16 @@
-// The two dialogs of the window menu: the line-speed dialog and the About
-// box, opened through the main dialog's system commands and worked from
-// inside their modal loops.
+// The small dialogs of the window menu: the line-speed dialog, the About
+// box and protocol detection, opened through the main dialog's system
+// commands and worked from inside their modal loops.
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "link/RefreshCodes.h"
+#include "protocols/Checksum.h"
 #include "tests/ui/DialogHarness.h"
 #include "ui/AboutDlg.h"
+#include "ui/DetectDlg.h"
 #include "ui/Dskor.h"
 
 namespace {
@@ -174,19 +177,22 @@ TEST_F(SmallDialogs, RateChangesWhileTheSimulatorKeepsSending) {
     EXPECT_EQ(Receive(15 * 3).size(), 15u * 3);
 }
 
-TEST_F(SmallDialogs, SpeedCommandWithThePortClosedOpensNothing) {
+TEST_F(SmallDialogs, SpeedAndDetectionCommandsWithThePortClosedOpenNothing) {
     ASSERT_FALSE(Link().portOpen.load());
-    EXPECT_EQ(OpenedBy(CMD_LINE_SPEED), Names{});
+    for (const unsigned code : {CMD_LINE_SPEED, CMD_DETECT}) {
+        EXPECT_EQ(OpenedBy(code), Names{}) << code;
 
-    // Nor through the window menu, where the item stays enabled.
-    Opened().clear();
-    ChooseWindowMenuItem(*dlg, CMD_LINE_SPEED);
-    EXPECT_EQ(Opened(), Names{});
+        // Nor through the window menu, where the item stays enabled.
+        Opened().clear();
+        ChooseWindowMenuItem(*dlg, code);
+        EXPECT_EQ(Opened(), Names{}) << code;
+    }
 
     // After a Disconnect as before the first Connect.
     Connect(1);
     Click(IDC_DISCONNECT);
     EXPECT_EQ(OpenedBy(CMD_LINE_SPEED), Names{});
+    EXPECT_EQ(OpenedBy(CMD_DETECT), Names{});
 }
 
 TEST_F(SmallDialogs, AWordInTheSpeedBoxKeepsTheDialogOpen) {
@@ -224,6 +230,100 @@ TEST_F(SmallDialogs, RatesThePortRefusesStillBecomeTheLineSpeed) {
         EXPECT_TRUE(Link().portOpen.load());
     }
     EXPECT_TRUE(Messages().empty());
+}
+
+// --- protocol detection -----------------------------------------------------
+
+TEST(DetectResultText, SaysWhatWasFoundWithTheNounsAfterTheirNumbers) {
+    using Kind = protocols::Finding::Kind;
+    const struct {
+        protocols::Finding finding;
+        bool silent;
+        const char* text;
+    } rows[] = {
+        {{.kind = Kind::Protocol, .speed = 9600, .protocol = 2, .frames = 12, .errors = 0},
+         false,
+         "Kugoo M (QS-S4), 9600 бит/с: 12 кадров, 0 ошибок"},
+        {{.kind = Kind::Protocol, .speed = 1200, .protocol = 1, .frames = 3, .errors = 1},
+         false,
+         "Halten RS, 1200 бит/с: 3 кадра, 1 ошибка"},
+        {{.kind = Kind::Protocol, .speed = 1200, .protocol = 1, .frames = 21, .errors = 12},
+         false,
+         "Halten RS, 1200 бит/с: 21 кадр, 12 ошибок"},
+        {{.kind = Kind::Structure,
+          .speed = 9600,
+          .frames = 7,
+          .frameLength = 14,
+          .start = {0x02, 0x0E},
+          .periodMs = 50},
+         false,
+         "9600 бит/с: кадры по 14 байт, начало 02 0E, каждые 50 мс"},
+        {{.kind = Kind::Structure,
+          .speed = 19200,
+          .frames = 9,
+          .frameLength = 4,
+          .start = {0xA5, 0x00},
+          .periodMs = 20},
+         false,
+         "19200 бит/с: кадры по 4 байта, начало A5 00, каждые 20 мс"},
+        {{}, false, "Протокол не определён"},
+        {{}, true, "Линия молчит"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(ui::DetectResultText(row.finding, row.silent), row.text);
+}
+
+// "Отмена" in the middle of the sweep ends it at once: the speed in force
+// before is back on the port, no listener is left, nothing was sent.
+TEST_F(SmallDialogs, DetectionCancelledMidSweepRestoresTheSpeed) {
+    Connect(1);
+    ASSERT_EQ(peer->Speed(), 1200);
+    RunSysCommand(CMD_DETECT, [&](DialogBase& d) {
+        EXPECT_EQ(d.Title(), "Определение протокола");
+        EXPECT_EQ(d.Window().Text(IDC_DETECT_PROGRESS), "Слушаю на 1200 бит/с (1 из 8) ...");
+        EXPECT_FALSE(d.Window().Enabled(IDC_DETECT_APPLY));
+        // The silent line moves the sweep on to the next speed.
+        ASSERT_TRUE(PumpUntil([&] { return peer->Speed() == 9600; }));
+        EXPECT_EQ(d.Window().Text(IDC_DETECT_PROGRESS), "Слушаю на 9600 бит/с (2 из 8) ...");
+        Press(d, IDCANCEL);
+        EXPECT_FALSE(d.IsVisible());
+        EXPECT_EQ(d.Result(), DialogBase::kIdCancel);
+        EXPECT_EQ(peer->Speed(), 1200);
+    });
+    EXPECT_EQ(Link().lineSpeed, 1200);
+    EXPECT_EQ(peer->Speed(), 1200);
+    EXPECT_EQ(Window().Selection(IDC_DECODER), 1);
+    EXPECT_TRUE(peer->ReadSome(1, 50).empty());
+}
+
+// With Kugoo M selected, a line of Halten RS frames is found at 1200 bit/s;
+// "Применить" selects Halten RS and sets its speed.
+TEST_F(SmallDialogs, DetectionFindsTheProtocolAndApplySelectsItWithItsSpeed) {
+    Connect(2);
+    ASSERT_EQ(peer->Speed(), 9600);
+    std::vector<std::uint8_t> frame{0x36, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x00, 0x10, 0x20, 0x30, 0x40, 0x05};
+    frame.push_back(protocols::XorOf(frame));
+    std::string result;
+    RunSysCommand(CMD_DETECT, [&](DialogBase& d) {
+        // The controller sends a frame every 225 ms, as at 1200 bit/s with
+        // 100 ms between; the tool hears it only while it listens at 1200.
+        auto due = std::chrono::steady_clock::now();
+        EXPECT_TRUE(PumpUntil([&] {
+            if (std::chrono::steady_clock::now() >= due) {
+                due += std::chrono::milliseconds(225);
+                if (peer->Speed() == 1200) peer->Write(frame);
+            }
+            return d.Window().Enabled(IDC_DETECT_APPLY);
+        }));
+        result = d.Window().Text(IDC_DETECT_RESULT);
+        Press(d, IDC_DETECT_APPLY);
+        EXPECT_FALSE(d.IsVisible());
+    });
+    EXPECT_EQ(result.rfind("Halten RS, 1200 бит/с: ", 0), 0u) << result;
+    EXPECT_NE(result.find(", 0 ошибок"), std::string::npos) << result;
+    EXPECT_EQ(Window().Selection(IDC_DECODER), 1);
+    EXPECT_EQ(dlg->m_decoder, 1);
+    EXPECT_EQ(Link().lineSpeed, 1200);
+    EXPECT_EQ(peer->Speed(), 1200);
 }
 
 // --- About box --------------------------------------------------------------
@@ -291,7 +391,7 @@ TEST_F(SmallDialogs, EachWindowMenuCodeOpensItsOwnWindowAndNoOther) {
     }
     // Neighbouring codes, and those past the program's items, get the
     // default handling, which opens no window at all.
-    for (unsigned code : {15u, 32u, 116u, 117u}) {
+    for (unsigned code : {15u, 32u, 117u}) {
         EXPECT_EQ(OpenedBy(code), Names{}) << code;
     }
     EXPECT_EQ(dlg->LineMonitor(), nullptr);
@@ -312,6 +412,9 @@ TEST_F(SmallDialogs, WindowMenuItemsOpenTheirDialogs) {
     RunModal([&] { ChooseWindowMenuItem(*dlg, CMD_LINE_SPEED); },
              [](DialogBase& d) { EXPECT_NE(dynamic_cast<CDskor*>(&d), nullptr); });
     EXPECT_EQ(Opened(), Names{"IDD_SPEED"});
+    RunModal([&] { ChooseWindowMenuItem(*dlg, CMD_DETECT); },
+             [](DialogBase& d) { EXPECT_NE(dynamic_cast<CDetectDlg*>(&d), nullptr); });
+    EXPECT_EQ(Opened(), Names{"IDD_DETECT"});
 
     // The monitor is modeless: the main window stays usable beside it.
     Opened().clear();

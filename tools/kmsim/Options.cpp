@@ -117,12 +117,14 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
             o.logPath = std::string(*v);
         } else if (name == "--mismatch") {
             const auto v = value();
-            if (v && *v == "filler") {
+            if (v && *v == "garbled") {
+                o.mismatch = MismatchMode::Garbled;
+            } else if (v && *v == "filler") {
                 o.mismatch = MismatchMode::Filler;
             } else if (v && *v == "mute") {
                 o.mismatch = MismatchMode::Mute;
             } else {
-                return fail("--mismatch wants filler or mute");
+                return fail("--mismatch wants garbled, filler or mute");
             }
         } else if (name == "--silence-after" || name == "--hangup-after" || name == "--unplug-after" ||
                    name == "--frames") {
@@ -201,16 +203,23 @@ Options
                      (default 100 ms, 50 ms for kugoo)
   --seed N           seed of the ride, the keys and the junk (default 1)
   --log FILE         write every frame sent ("tx <hex>"), junk sent
-                     ("junk <hex>"), every display frame received
+                     ("junk <hex>"), what went out of a frame at the wrong
+                     speed ("garbled <hex>"), every display frame received
                      ("rx <hex> | <settings>") and line changes ("# ...")
   --quiet            no status line on stderr
   --help             this text
-  --mismatch filler|mute
+  --mismatch garbled|filler|mute
                      what to send while the reader's speed is not the
-                     controller's (default filler: 0xFF bytes in place of each
-                     frame, at the reader's speed; never a sync byte). Before
-                     Zonter first opens the port the line is at 38400 bit/s,
-                     so filler goes out until it sets its speed.
+                     controller's. garbled (the default): each frame as a
+                     UART set to the reader's speed reads it, misframed,
+                     shifted or lost (the frame is sent at the controller's
+                     speed, sampled at the reader's, a byte with a framing
+                     error dropped), delivered at the reader's speed.
+                     filler: 0xFF bytes in place of each frame, at the
+                     reader's speed; never a sync byte. mute: nothing.
+                     Before Zonter first opens the port the line is at
+                     38400 bit/s, so garbled frames go out until it sets
+                     its speed.
 
 Line pacing
   The simulator reads the speed the reader set on the port and spends 10 bits
@@ -230,8 +239,9 @@ Status
   redrawn in place on a terminal and written once a second otherwise.
 
 Faults
-  --frames N         end after N frames have been sent (filler is not a
-                     frame: only frames at the controller's speed count)
+  --frames N         end after N frames have been sent (garbled frames and
+                     filler are not: only frames at the controller's speed
+                     count)
   --silence-after N  send nothing after N frames (the simulator runs on)
   --hangup-after N   after N frames close the pseudo-terminal and remove the
                      link, as if the cable were pulled, and end

@@ -13,8 +13,9 @@ namespace kmsim {
 
 // What the simulator does when the reader's speed is not the controller's.
 enum class MismatchMode {
-    Filler,  // 0xFF bytes in place of each frame, at the reader's speed
-    Mute,    // nothing at all
+    Garbled,  // each frame as a UART at the reader's speed reads it (WrongRate.h)
+    Filler,   // 0xFF bytes in place of each frame, at the reader's speed
+    Mute,     // nothing at all
 };
 
 struct Options {
@@ -25,7 +26,7 @@ struct Options {
     std::uint64_t seed = 1;
     std::string logPath;  // empty: no log
     bool quiet = false;
-    MismatchMode mismatch = MismatchMode::Filler;
+    MismatchMode mismatch = MismatchMode::Garbled;
     LineFaults faults;
     std::optional<std::uint64_t> frameLimit;  // --frames
     bool help = false;

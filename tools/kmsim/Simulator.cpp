@@ -23,6 +23,7 @@
 #include "tools/kmsim/LineFaults.h"
 #include "tools/kmsim/LinePacing.h"
 #include "tools/kmsim/StatusText.h"
+#include "tools/kmsim/WrongRate.h"
 
 namespace kmsim {
 
@@ -83,6 +84,18 @@ std::string MonotonicText(std::chrono::steady_clock::time_point t) {
     char text[32];
     std::snprintf(text, sizeof text, "monotonic=%.6f", std::chrono::duration<double>(t.time_since_epoch()).count());
     return text;
+}
+
+LineState MismatchState(MismatchMode mode) {
+    switch (mode) {
+        case MismatchMode::Garbled:
+            return LineState::Garbled;
+        case MismatchMode::Filler:
+            return LineState::Filler;
+        case MismatchMode::Mute:
+            break;
+    }
+    return LineState::Mute;
 }
 
 std::optional<std::uint8_t> FirstSyncByte(int protocol) {
@@ -288,7 +301,7 @@ void Simulator::BeginSlot(Clock::time_point now) {
     } else if (SpeedMatches(lineSpeed, controllerSpeed_)) {
         slot_.state = LineState::Frames;
     } else {
-        slot_.state = options_.mismatch == MismatchMode::Filler ? LineState::Filler : LineState::Mute;
+        slot_.state = MismatchState(options_.mismatch);
     }
     SetState(slot_.state);
 
@@ -301,6 +314,16 @@ void Simulator::BeginSlot(Clock::time_point now) {
             slot_.junk = composed.junkBytes;
             slot_.byteDropped = composed.byteDropped;
             slot_.speed = lineSpeed;
+            break;
+        }
+        case LineState::Garbled: {
+            // The frame takes its time at the controller's speed; what the
+            // reader's UART makes of it goes out at the reader's speed.
+            const std::vector<std::uint8_t> frame = frames_.Next(std::chrono::duration<double>(now - started_).count());
+            slot_.bytes = ReadAtRate(frame, controllerSpeed_, lineSpeed);
+            slot_.speed = lineSpeed;
+            slot_.quietTime = LineTime(frame.size(), controllerSpeed_);
+            Log("garbled " + HexLine(slot_.bytes));
             break;
         }
         case LineState::Filler:
@@ -346,9 +369,8 @@ void Simulator::WriteChunk() {
 
 void Simulator::FinishSlot(Clock::time_point now) {
     const Clock::time_point lineFree =
-        slot_.start + (slot_.bytes.empty()
-                           ? slot_.quietTime
-                           : std::chrono::duration_cast<Clock::duration>(LineTime(slot_.bytes.size(), slot_.speed)));
+        slot_.start + std::max<Clock::duration>(slot_.quietTime, std::chrono::duration_cast<Clock::duration>(
+                                                                     LineTime(slot_.bytes.size(), slot_.speed)));
     slot_.active = false;
 
     if (slot_.state != LineState::Frames) {

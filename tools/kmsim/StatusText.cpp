@@ -74,6 +74,8 @@ std::string LineStateText(const StatusSnapshot& s) {
     switch (s.state) {
         case LineState::Frames:
             return "sending at " + std::to_string(s.controllerSpeed) + " bit/s";
+        case LineState::Garbled:
+            return speeds + ": sending the frames garbled as read at the line's speed";
         case LineState::Filler:
             return speeds + ": sending 0xFF filler";
         case LineState::Mute:

@@ -14,6 +14,7 @@ namespace kmsim {
 // What the simulator is doing with the line at present.
 enum class LineState {
     Frames,      // the reader's speed is the controller's: frames go out
+    Garbled,     // wrong speed: the frames go out as the reader's UART reads them
     Filler,      // wrong speed: 0xFF filler goes out instead
     Mute,        // wrong speed: nothing goes out
     PortClosed,  // the reader closed the port; nothing goes out

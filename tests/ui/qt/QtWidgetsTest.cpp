@@ -95,25 +95,29 @@ TEST_F(QtWidgets, TheStateLineTipNamesTheDeviceWhileConnected) {
     EXPECT_EQ(Control(IDC_STATE)->toolTip(), QString());
 }
 
-TEST_F(QtWidgets, WindowMenuEndsWithTheThreeItems) {
+TEST_F(QtWidgets, WindowMenuEndsWithTheProgramsItems) {
     QMenu* menu = QtWindow(*dlg).WindowMenu();
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> actions = menu->actions();
-    ASSERT_GE(actions.size(), 4);
-    const QAction* separator = actions[actions.size() - 4];
-    const QAction* about = actions[actions.size() - 3];
-    const QAction* speed = actions[actions.size() - 2];
-    const QAction* monitor = actions[actions.size() - 1];
+    ASSERT_GE(actions.size(), 5);
+    const QAction* separator = actions[actions.size() - 5];
+    const QAction* about = actions[actions.size() - 4];
+    const QAction* speed = actions[actions.size() - 3];
+    const QAction* monitor = actions[actions.size() - 2];
+    const QAction* detect = actions[actions.size() - 1];
     EXPECT_TRUE(separator->isSeparator());
     EXPECT_EQ(about->text(), QStringLiteral("&О проекте Zonter..."));
     EXPECT_EQ(speed->text(), QStringLiteral("Скорость ..."));
     EXPECT_EQ(monitor->text(), QStringLiteral("Монитор линии"));
+    EXPECT_EQ(detect->text(), QStringLiteral("Определить протокол ..."));
     EXPECT_EQ(about->objectName(), QStringLiteral("CMD_16"));
     EXPECT_EQ(speed->objectName(), QStringLiteral("CMD_114"));
     EXPECT_EQ(monitor->objectName(), QStringLiteral("CMD_115"));
+    EXPECT_EQ(detect->objectName(), QStringLiteral("CMD_116"));
     EXPECT_TRUE(about->isEnabled());
     EXPECT_TRUE(speed->isEnabled());
     EXPECT_TRUE(monitor->isEnabled());
+    EXPECT_TRUE(detect->isEnabled());
 }
 
 }  // namespace
