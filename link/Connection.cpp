@@ -107,7 +107,10 @@ ConnectOutcome Connect(LinkState& s, int portNumber, int decoder) {
 void Disconnect(LinkState& s) {
     if (s.port.load()) {
         StopAllWorkers(s);
-        // Best effort: the port closes whether or not it takes them back.
+        // A display frame the adapter still sends goes out at the speed it
+        // was written at; then, best effort, the port's own settings go
+        // back: the port closes whether or not it takes them.
+        FinishSending(s);
         static_cast<void>(s.portHandle->ApplySettings(s.savedLineSettings));
         s.port.store(nullptr);
         s.portHandle.reset();

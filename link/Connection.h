@@ -71,7 +71,8 @@ void TakeReturnedPort(OpenedPort& opened);  // on Link()
 // however long it takes; the dialog opens through PortOpener instead.
 [[nodiscard]] ConnectOutcome Connect(LinkState& s, int portNumber, int decoder);
 
-// Disconnect: stops the workers, writes the saved settings back, closes
+// Disconnect: stops the workers, lets a display frame still going out
+// finish on the line, writes the saved settings back, closes
 // the port. Always ends with no port and portOpen false.
 void Disconnect(LinkState& s);
 void Disconnect();  // on Link()

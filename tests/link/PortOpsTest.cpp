@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "link/Connection.h"
 #include "link/PortOps.h"
 #include "platform/Event.h"
 #include "platform/LineTime.h"
@@ -32,10 +33,18 @@ TEST_F(PortOps, AFrameIsSentNoEarlierThanItsLineTimeFromTheWrite) {
     EXPECT_GE(linkcore::SendFrameFlush(link, begun + took, stop) - begun, lineTime);
     EXPECT_EQ(Receive(n).size(), n);
 
-    const SendClock::time_point again = SendClock::now();
-    static_cast<void>(linkcore::SendFrameStart(link, n, stop));
-    linkcore::FinishSending(link);
-    EXPECT_GE(SendClock::now() - again, lineTime);
+    // The end of sending, alone and as Disconnect's first step before the
+    // port's own settings go back.
+    for (const bool disconnect : {false, true}) {
+        const SendClock::time_point again = SendClock::now();
+        static_cast<void>(linkcore::SendFrameStart(link, n, stop));
+        if (disconnect) {
+            linkcore::Disconnect(link);
+        } else {
+            linkcore::FinishSending(link);
+        }
+        EXPECT_GE(SendClock::now() - again, lineTime) << (disconnect ? "Disconnect" : "FinishSending");
+    }
 }
 
 }  // namespace
