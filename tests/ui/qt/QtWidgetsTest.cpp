@@ -113,7 +113,7 @@ TEST_F(QtWidgets, WindowMenuEndsWithTheProgramsItems) {
     EXPECT_EQ(about->objectName(), QStringLiteral("CMD_16"));
     EXPECT_EQ(speed->objectName(), QStringLiteral("CMD_114"));
     EXPECT_EQ(monitor->objectName(), QStringLiteral("CMD_115"));
-    EXPECT_EQ(detect->objectName(), QStringLiteral("CMD_116"));
+    EXPECT_EQ(detect->objectName(), QStringLiteral("CMD_117"));
     EXPECT_TRUE(about->isEnabled());
     EXPECT_TRUE(speed->isEnabled());
     EXPECT_TRUE(monitor->isEnabled());
