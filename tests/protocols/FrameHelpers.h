@@ -1,11 +1,18 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "protocols/Codec.h"
 #include "protocols/Frames.h"
+#include "protocols/RxLines.h"
 
 namespace protocols::test {
 
@@ -32,5 +39,78 @@ std::array<std::uint8_t, N> RandomBytes(std::mt19937& random) {
     for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(random));
     return bytes;
 }
+
+// A decoded frame with recognisable values: Halten RS V/T in bytes 7-8
+// (0x0C0D) and P in byte 10 (0x2A); Kugoo M P in byte 7 (0x0C) and V/T in
+// bytes 8-9 (0x0D0E).
+constexpr std::array<std::uint8_t, 15> kLinesRx{0x36, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0C,
+                                                0x0D, 0x0E, 0x2A, 0x0B, 0x0C, 0x0D, 0x0E};
+constexpr std::array<std::uint8_t, 15> kLinesRaw{0x36, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
+                                                 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E};
+constexpr const char* kShownRaw = "AA BB ";
+
+inline void ExpectRxLines(const std::optional<RxLines>& lines, const std::optional<RxLines>& expected) {
+    ASSERT_EQ(lines.has_value(), expected.has_value());
+    if (!lines) return;
+    EXPECT_EQ(lines->raw, expected->raw);
+    EXPECT_EQ(lines->decoded, expected->decoded);
+    EXPECT_EQ(lines->hasValues, expected->hasValues);
+    if (lines->hasValues) {
+        EXPECT_EQ(lines->vt, expected->vt);
+        EXPECT_EQ(lines->p, expected->p);
+    }
+}
+
+// One expected change of the out frame.
+struct Edit {
+    enum Kind { Store, SetBit, ClearBit };
+    std::size_t byte;
+    Kind kind;
+    std::uint8_t operand;
+};
+
+inline OutFrame Edited(OutFrame frame, const std::vector<Edit>& edits) {
+    for (const Edit& e : edits) {
+        std::uint8_t& b = frame[e.byte];
+        b = static_cast<std::uint8_t>(e.kind == Edit::Store    ? e.operand
+                                      : e.kind == Edit::SetBit ? b | e.operand
+                                                               : b & ~e.operand);
+    }
+    return frame;
+}
+
+// Runs `patch` over frames of all zeros, all ones and random bytes, so that a
+// bit patch is seen both setting and clearing and leaving its neighbours.
+template <class Patch>
+void ExpectEdits(const Patch& patch, const std::vector<Edit>& edits) {
+    std::mt19937 random(31);
+    std::vector<OutFrame> bases{FilledOutFrame(0x00), FilledOutFrame(0xFF)};
+    for (int i = 0; i < 8; ++i) bases.push_back(RandomBytes<kOutFrameSize>(random));
+    for (const OutFrame& base : bases) {
+        OutFrame frame = base;
+        patch(frame);
+        EXPECT_EQ(frame, Edited(base, edits));
+    }
+}
+
+// A row of a codec's patch table: one setting control's value and the frame
+// changes it makes.
+struct PatchRow {
+    const char* name;
+    Setting setting;
+    int value;  // flags: non-zero is ticked
+    std::vector<Edit> edits;
+};
+
+inline void PrintTo(const PatchRow& row, std::ostream* os) { *os << row.name; }
+inline std::string PatchRowName(const ::testing::TestParamInfo<PatchRow>& info) { return info.param.name; }
+
+class CodecPatchTable : public ::testing::TestWithParam<PatchRow> {
+protected:
+    void ExpectPatch(const Codec& codec) const {
+        const PatchRow& row = GetParam();
+        ExpectEdits([&](OutFrame& frame) { codec.Patch(row.setting, frame, row.value); }, row.edits);
+    }
+};
 
 }  // namespace protocols::test

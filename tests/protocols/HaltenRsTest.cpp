@@ -6,6 +6,7 @@
 
 #include "FrameHelpers.h"
 #include "protocols/Checksum.h"
+#include "protocols/Codecs.h"
 #include "protocols/HaltenMask.h"
 #include "protocols/Template.h"
 
@@ -160,6 +161,35 @@ TEST(HaltenSimulatedRun, ConsecutiveFramesDifferOnlyInCounterGearAndChecksum) {
             }
         }
     }
+}
+
+class HaltenPatchTable : public test::CodecPatchTable {};
+
+TEST_P(HaltenPatchTable, ChangesExactlyTheListedBytes) { ExpectPatch(HaltenRsCodec()); }
+
+using test::Edit;
+using Row = test::PatchRow;
+
+INSTANTIATE_TEST_SUITE_P(Halten, HaltenPatchTable,
+                         ::testing::Values(Row{"MaxP", Setting::MaxP, 37, {}},
+                                           Row{"Throttle", Setting::Throttle, 1100, {}},
+                                           Row{"MaxV", Setting::MaxV, 90, {{7, Edit::Store, 0x5A}}},
+                                           Row{"MaxVLowByte", Setting::MaxV, 0x1FF, {{7, Edit::Store, 0xFF}}},
+                                           Row{"ZeroStartOn", Setting::ZeroStart, 1, {{6, Edit::SetBit, 0x02}}},
+                                           Row{"ZeroStartOff", Setting::ZeroStart, 0, {{6, Edit::ClearBit, 0x02}}},
+                                           Row{"CruiseOn", Setting::Cruise, 1, {{6, Edit::SetBit, 0x04}}},
+                                           Row{"CruiseOff", Setting::Cruise, 0, {{6, Edit::ClearBit, 0x04}}},
+                                           Row{"SoftStartOn", Setting::SoftStart, 1, {{6, Edit::SetBit, 0x08}}},
+                                           Row{"SoftStartOff", Setting::SoftStart, 0, {{6, Edit::ClearBit, 0x08}}},
+                                           Row{"Ebs", Setting::Ebs, 2, {{10, Edit::Store, 0x02}}}),
+                         test::PatchRowName);
+
+// The raw line shows the bytes as they came, the decoded line the
+// descrambled ones without the closing XOR byte.
+TEST(HaltenShowRx, RawAsReceivedDecodedWithoutTheXorByte) {
+    test::ExpectRxLines(HaltenRsCodec().ShowRx(test::kLinesRx, test::kLinesRaw, test::kShownRaw),
+                        RxLines{"36 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E ",
+                                "36 01 02 03 04 05 06 0C 0D 0E 2A 0B 0C 0D ", true, 0x0C0D, 0x2A});
 }
 
 TEST(HaltenMaskTable, HoldsOneByteForEveryCounterValue) { EXPECT_EQ(kHaltenMask.size(), 128u); }

@@ -9,6 +9,7 @@
 
 #include "FrameHelpers.h"
 #include "protocols/Checksum.h"
+#include "protocols/Codecs.h"
 #include "protocols/GearCodes.h"
 #include "protocols/Template.h"
 
@@ -103,6 +104,38 @@ TEST(KugooSeal, ConsecutiveFramesWithUnchangedSettingsAreIdentical) {
     SealKugoo(frame, 0x05);
     EXPECT_EQ(frame, first);
 }
+
+// Its 14 bytes on the raw line, the line shown before moves down.
+TEST(KugooShowRx, FourteenBytesOnTheRawLineTheOldRawLineMovesDown) {
+    test::ExpectRxLines(KugooMCodec().ShowRx(test::kLinesRx, test::kLinesRaw, test::kShownRaw),
+                        RxLines{"36 01 02 03 04 05 06 0C 0D 0E 2A 0B 0C 0D ", test::kShownRaw, true, 0x0D0E, 0x0C});
+}
+
+class KugooPatchTable : public test::CodecPatchTable {};
+
+TEST_P(KugooPatchTable, ChangesExactlyTheListedBytes) { ExpectPatch(KugooMCodec()); }
+
+using test::Edit;
+using Row = test::PatchRow;
+
+INSTANTIATE_TEST_SUITE_P(
+    Kugoo, KugooPatchTable,
+    ::testing::Values(Row{"MaxP", Setting::MaxP, 37, {{13, Edit::Store, 37}}},
+                      Row{"MaxPLowByte", Setting::MaxP, 0x1FF, {{13, Edit::Store, 0xFF}}},
+                      Row{"Throttle0", Setting::Throttle, 0, {{16, Edit::Store, 0x00}, {17, Edit::Store, 0x00}}},
+                      Row{"Throttle255", Setting::Throttle, 255, {{16, Edit::Store, 0x00}, {17, Edit::Store, 0xFF}}},
+                      Row{"Throttle256", Setting::Throttle, 256, {{16, Edit::Store, 0x01}, {17, Edit::Store, 0x00}}},
+                      Row{"Throttle1100", Setting::Throttle, 1100, {{16, Edit::Store, 0x04}, {17, Edit::Store, 0x4C}}},
+                      Row{"MaxV", Setting::MaxV, 100, {{12, Edit::Store, 0x64}}},
+                      Row{"ZeroStartOn", Setting::ZeroStart, 1, {{5, Edit::SetBit, 0x40}}},
+                      Row{"ZeroStartOff", Setting::ZeroStart, 0, {{5, Edit::ClearBit, 0x40}}},
+                      Row{"CruiseOn", Setting::Cruise, 1, {{18, Edit::SetBit, 0x40}}},
+                      Row{"CruiseOff", Setting::Cruise, 0, {{18, Edit::ClearBit, 0x40}}},
+                      Row{"SoftStartOn", Setting::SoftStart, 1, {{10, Edit::Store, 0x01}}},
+                      Row{"SoftStartOff", Setting::SoftStart, 0, {{10, Edit::Store, 0x00}}},
+                      Row{"Ebs", Setting::Ebs, 2, {{9, Edit::Store, 0x02}}},
+                      Row{"EbsLowByte", Setting::Ebs, 258, {{9, Edit::Store, 0x02}}}),
+    test::PatchRowName);
 
 }  // namespace
 }  // namespace protocols
