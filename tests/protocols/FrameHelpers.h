@@ -13,6 +13,7 @@
 #include "protocols/Codec.h"
 #include "protocols/Frames.h"
 #include "protocols/RxLines.h"
+#include "protocols/Template.h"
 
 namespace protocols::test {
 
@@ -38,6 +39,16 @@ std::array<std::uint8_t, N> RandomBytes(std::mt19937& random) {
     std::array<std::uint8_t, N> bytes{};
     for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(random));
     return bytes;
+}
+
+// The setting controls as the dialog starts.
+inline TemplateSettings StartValues(int decoder) { return {decoder, 3, 0, 0, 1, 1, 90, 1, 0}; }
+
+// A template text parsed into a frame whose other bytes hold 0xEE.
+inline OutFrame Parsed(const std::string& text, int decoder) {
+    OutFrame frame = FilledOutFrame(0xEE);
+    ParseTemplate(text, decoder, frame);
+    return frame;
 }
 
 // A decoded frame with recognisable values: Halten RS V/T in bytes 7-8

@@ -7,6 +7,7 @@
 #include "FrameHelpers.h"
 #include "protocols/Checksum.h"
 #include "protocols/Codecs.h"
+#include "protocols/GearCodes.h"
 #include "protocols/HaltenMask.h"
 #include "protocols/Template.h"
 
@@ -125,9 +126,8 @@ TEST(HaltenSeal, ChecksumMakesTheFifteenBytesXorToZeroAndLeavesTheRest) {
 }
 
 TEST(HaltenSimulatedRun, StartValueTemplateGivesCounterOneFirst) {
-    TemplateSettings s{kHaltenRs, 3, 0, 0, 1, 1, 90, 1, 0};
     OutFrame frame{};
-    ParseTemplate(*BuildTemplate(s), kHaltenRs, frame);
+    ParseTemplate(*BuildTemplate(test::StartValues(kHaltenRs)), kHaltenRs, frame);
     // Byte 5 of the template is what sealing gives a counter of 0x00.
     OutFrame atZero = frame;
     SealHalten(atZero, 0x05);
@@ -193,6 +193,50 @@ TEST(HaltenShowRx, RawAsReceivedDecodedWithoutTheXorByte) {
 }
 
 TEST(HaltenMaskTable, HoldsOneByteForEveryCounterValue) { EXPECT_EQ(kHaltenMask.size(), 128u); }
+
+TEST(HaltenBuildTemplate, StartValues) {
+    const auto text = HaltenRsCodec().BuildTemplate(test::StartValues(kHaltenRs));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(text->size(), 41u);
+    const std::uint8_t maskedGear = static_cast<std::uint8_t>(kGearCodes[3] + kHaltenMask[0]);
+    EXPECT_EQ(test::Parsed(*text, kHaltenRs),
+              test::OutFrameOf(
+                  {0x01, 0x03, 0x00, 0x00, 0x00, maskedGear, 0x08, 0x5A, 0x00, 0x80, 0x01, 0x00, 0x00, 0x00}, 0xEE));
+}
+
+TEST(HaltenBuildTemplate, FlagByteAddsOneBitPerTickedBox) {
+    struct FlagCase {
+        int zeroStart, cruise, softStart;
+        std::uint8_t flags;
+    };
+    for (const FlagCase c : {FlagCase{0, 0, 0, 0x00}, FlagCase{1, 0, 0, 0x02}, FlagCase{0, 1, 0, 0x04},
+                             FlagCase{0, 0, 1, 0x08}, FlagCase{1, 1, 1, 0x0E}, FlagCase{5, 0, 0, 0x02}}) {
+        TemplateSettings s = test::StartValues(kHaltenRs);
+        s.zeroStart = c.zeroStart;
+        s.cruise = c.cruise;
+        s.softStart = c.softStart;
+        EXPECT_EQ(test::Parsed(*HaltenRsCodec().BuildTemplate(s), kHaltenRs)[6], c.flags)
+            << c.zeroStart << c.cruise << c.softStart;
+    }
+}
+
+TEST(HaltenBuildTemplate, GearByteIsGearCodePlusFirstMaskEntry) {
+    for (int gear = 0; gear < 8; ++gear) {
+        TemplateSettings s = test::StartValues(kHaltenRs);
+        s.gear = gear;
+        const auto expected = static_cast<std::uint8_t>(kGearCodes[static_cast<std::size_t>(gear)] + kHaltenMask[0]);
+        EXPECT_EQ(test::Parsed(*HaltenRsCodec().BuildTemplate(s), kHaltenRs)[5], expected) << gear;
+    }
+}
+
+TEST(HaltenBuildTemplate, ValuesAreWrittenAsTheirLowByte) {
+    TemplateSettings halten = test::StartValues(kHaltenRs);
+    halten.maxV = 0x1FF;
+    halten.ebs = 0x102;
+    const OutFrame h = test::Parsed(*HaltenRsCodec().BuildTemplate(halten), kHaltenRs);
+    EXPECT_EQ(h[7], 0xFF);
+    EXPECT_EQ(h[10], 0x02);
+}
 
 }  // namespace
 }  // namespace protocols

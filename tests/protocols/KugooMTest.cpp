@@ -137,5 +137,49 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"EbsLowByte", Setting::Ebs, 258, {{9, Edit::Store, 0x02}}}),
     test::PatchRowName);
 
+TEST(KugooBuildTemplate, StartValues) {
+    const auto text = KugooMCodec().BuildTemplate(test::StartValues(kKugooM));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, "01 14 01 01 05 00 1E 00 6B 01 01 00 5A 01 02 1C 00 00 0C");
+    EXPECT_EQ(text->size(), 56u);
+}
+
+TEST(KugooBuildTemplate, ValuesAreWrittenAsTheirLowByte) {
+    TemplateSettings kugoo = test::StartValues(kKugooM);
+    kugoo.ebs = 7;
+    kugoo.softStart = 0x103;
+    kugoo.maxV = 0x164;
+    kugoo.maxP = -1;
+    const OutFrame k = test::Parsed(*KugooMCodec().BuildTemplate(kugoo), kKugooM);
+    EXPECT_EQ(k[9], 0x07);
+    EXPECT_EQ(k[10], 0x03);
+    EXPECT_EQ(k[12], 0x64);
+    EXPECT_EQ(k[13], 0xFF);
+}
+
+TEST(KugooBuildTemplate, ThrottleIsHighByteFirst) {
+    struct ThrottleCase {
+        int throttle;
+        std::uint8_t high, low;
+    };
+    for (const ThrottleCase c : {ThrottleCase{0, 0x00, 0x00}, ThrottleCase{255, 0x00, 0xFF},
+                                 ThrottleCase{256, 0x01, 0x00}, ThrottleCase{1100, 0x04, 0x4C}}) {
+        TemplateSettings s = test::StartValues(kKugooM);
+        s.throttle = c.throttle;
+        const OutFrame frame = test::Parsed(*KugooMCodec().BuildTemplate(s), kKugooM);
+        EXPECT_EQ(frame[16], c.high) << c.throttle;
+        EXPECT_EQ(frame[17], c.low) << c.throttle;
+    }
+}
+
+TEST(KugooBuildTemplate, ZeroStartAndCruiseBytes) {
+    TemplateSettings s = test::StartValues(kKugooM);
+    s.zeroStart = 1;
+    s.cruise = 1;
+    const OutFrame frame = test::Parsed(*KugooMCodec().BuildTemplate(s), kKugooM);
+    EXPECT_EQ(frame[5], 0x40);
+    EXPECT_EQ(frame[18], 0x4C);
+}
+
 }  // namespace
 }  // namespace protocols

@@ -57,45 +57,28 @@ std::string CaseName(const ::testing::TestParamInfo<PatchCase>& info) { return i
 
 constexpr int kUnknown = 7;
 
-INSTANTIATE_TEST_SUITE_P(MaxP, PatchTable,
-                         ::testing::Values(PatchCase{"Test", Setting::MaxP, kTest, 37, {}},
-                                           PatchCase{"NoSelection", Setting::MaxP, kNoProtocol, 37, {}},
-                                           PatchCase{"Unknown", Setting::MaxP, kUnknown, 37, {}}),
-                         CaseName);
-
-INSTANTIATE_TEST_SUITE_P(Throttle, PatchTable,
-                         ::testing::Values(PatchCase{"Test", Setting::Throttle, kTest, 1100, {}},
-                                           PatchCase{"NoSelection", Setting::Throttle, kNoProtocol, 1100, {}}),
-                         CaseName);
-
-INSTANTIATE_TEST_SUITE_P(MaxV, PatchTable,
-                         ::testing::Values(PatchCase{"Test", Setting::MaxV, kTest, 90, {}},
-                                           PatchCase{"NoSelection", Setting::MaxV, kNoProtocol, 90, {}}),
-                         CaseName);
-
-INSTANTIATE_TEST_SUITE_P(ZeroStart, PatchTable,
-                         ::testing::Values(PatchCase{"Test", Setting::ZeroStart, kTest, 1, {}},
-                                           PatchCase{"NoSelection", Setting::ZeroStart, kNoProtocol, 0, {}}),
-                         CaseName);
-
-INSTANTIATE_TEST_SUITE_P(Cruise, PatchTable,
-                         ::testing::Values(PatchCase{"Test", Setting::Cruise, kTest, 1, {}},
-                                           PatchCase{"NoSelection", Setting::Cruise, kNoProtocol, 1, {}}),
-                         CaseName);
+using test::Edit;
 
 INSTANTIATE_TEST_SUITE_P(
-    SoftStart, PatchTable,
-    ::testing::Values(PatchCase{"TestOn", Setting::SoftStart, kTest, 1, {{6, test::Edit::SetBit, 0x08}}},
+    Shared, PatchTable,
+    ::testing::Values(PatchCase{"MaxPTest", Setting::MaxP, kTest, 37, {}},
+                      PatchCase{"MaxPNoSelection", Setting::MaxP, kNoProtocol, 37, {}},
+                      PatchCase{"MaxPUnknown", Setting::MaxP, kUnknown, 37, {}},
+                      PatchCase{"ThrottleTest", Setting::Throttle, kTest, 1100, {}},
+                      PatchCase{"ThrottleNoSelection", Setting::Throttle, kNoProtocol, 1100, {}},
+                      PatchCase{"MaxVTest", Setting::MaxV, kTest, 90, {}},
+                      PatchCase{"MaxVNoSelection", Setting::MaxV, kNoProtocol, 90, {}},
+                      PatchCase{"ZeroStartTest", Setting::ZeroStart, kTest, 1, {}},
+                      PatchCase{"ZeroStartNoSelection", Setting::ZeroStart, kNoProtocol, 0, {}},
+                      PatchCase{"CruiseTest", Setting::Cruise, kTest, 1, {}},
+                      PatchCase{"CruiseNoSelection", Setting::Cruise, kNoProtocol, 1, {}},
+                      PatchCase{"SoftStartTestOn", Setting::SoftStart, kTest, 1, {{6, Edit::SetBit, 0x08}}},
                       PatchCase{
-                          "NoSelectionOff", Setting::SoftStart, kNoProtocol, 0, {{6, test::Edit::ClearBit, 0x08}}},
-                      PatchCase{"UnknownOn", Setting::SoftStart, kUnknown, 1, {{6, test::Edit::SetBit, 0x08}}}),
-    CaseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    Ebs, PatchTable,
-    ::testing::Values(PatchCase{"Test", Setting::Ebs, kTest, 1, {{10, test::Edit::Store, 0x01}}},
-                      PatchCase{"NoSelectionTyped", Setting::Ebs, kNoProtocol, 7, {{10, test::Edit::Store, 0x07}}},
-                      PatchCase{"UnknownNegative", Setting::Ebs, kUnknown, -1, {{10, test::Edit::Store, 0xFF}}}),
+                          "SoftStartNoSelectionOff", Setting::SoftStart, kNoProtocol, 0, {{6, Edit::ClearBit, 0x08}}},
+                      PatchCase{"SoftStartUnknownOn", Setting::SoftStart, kUnknown, 1, {{6, Edit::SetBit, 0x08}}},
+                      PatchCase{"EbsTest", Setting::Ebs, kTest, 1, {{10, Edit::Store, 0x01}}},
+                      PatchCase{"EbsNoSelectionTyped", Setting::Ebs, kNoProtocol, 7, {{10, Edit::Store, 0x07}}},
+                      PatchCase{"EbsUnknownNegative", Setting::Ebs, kUnknown, -1, {{10, Edit::Store, 0xFF}}}),
     CaseName);
 
 }  // namespace
