@@ -104,13 +104,14 @@ void ExpectEdits(const Patch& patch, const std::vector<Edit>& edits) {
     }
 }
 
-// A row of a codec's patch table: one setting control's value and the frame
-// changes it makes.
+// A row of a patch table: one setting control's value and the frame changes
+// it makes.
 struct PatchRow {
     const char* name;
     Setting setting;
     int value;  // flags: non-zero is ticked
     std::vector<Edit> edits;
+    int protocol = kNoProtocol;  // rows patching by index: the index that decides the layout
 };
 
 inline void PrintTo(const PatchRow& row, std::ostream* os) { *os << row.name; }

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string>
-#include <vector>
-
 #include "FrameHelpers.h"
 #include "protocols/Catalogue.h"
 
@@ -14,17 +10,7 @@ namespace {
 
 using test::OutFrame;
 
-struct PatchCase {
-    const char* name;
-    Setting setting;  // the setting control whose patch runs
-    int protocol;     // the index that decides the layout
-    int value;        // flags: non-zero is ticked
-    std::vector<test::Edit> edits;
-};
-
-void PrintTo(const PatchCase& c, std::ostream* os) { *os << c.name; }
-
-void Apply(const PatchCase& c, OutFrame& frame) {
+void Apply(const test::PatchRow& c, OutFrame& frame) {
     const bool on = c.value != 0;
     switch (c.setting) {
         case Setting::MaxP:
@@ -44,42 +30,37 @@ void Apply(const PatchCase& c, OutFrame& frame) {
     }
 }
 
-class PatchTable : public ::testing::TestWithParam<PatchCase> {};
+class PatchTable : public ::testing::TestWithParam<test::PatchRow> {};
 
 // The rows of the test decoder, no selection and indices outside the list;
 // each codec's own rows are in its test file.
 TEST_P(PatchTable, ChangesExactlyTheListedBytes) {
-    const PatchCase& c = GetParam();
+    const test::PatchRow& c = GetParam();
     test::ExpectEdits([&](OutFrame& frame) { Apply(c, frame); }, c.edits);
 }
-
-std::string CaseName(const ::testing::TestParamInfo<PatchCase>& info) { return info.param.name; }
 
 constexpr int kUnknown = 7;
 
 using test::Edit;
+using Row = test::PatchRow;
 
 INSTANTIATE_TEST_SUITE_P(
     Shared, PatchTable,
-    ::testing::Values(PatchCase{"MaxPTest", Setting::MaxP, kTest, 37, {}},
-                      PatchCase{"MaxPNoSelection", Setting::MaxP, kNoProtocol, 37, {}},
-                      PatchCase{"MaxPUnknown", Setting::MaxP, kUnknown, 37, {}},
-                      PatchCase{"ThrottleTest", Setting::Throttle, kTest, 1100, {}},
-                      PatchCase{"ThrottleNoSelection", Setting::Throttle, kNoProtocol, 1100, {}},
-                      PatchCase{"MaxVTest", Setting::MaxV, kTest, 90, {}},
-                      PatchCase{"MaxVNoSelection", Setting::MaxV, kNoProtocol, 90, {}},
-                      PatchCase{"ZeroStartTest", Setting::ZeroStart, kTest, 1, {}},
-                      PatchCase{"ZeroStartNoSelection", Setting::ZeroStart, kNoProtocol, 0, {}},
-                      PatchCase{"CruiseTest", Setting::Cruise, kTest, 1, {}},
-                      PatchCase{"CruiseNoSelection", Setting::Cruise, kNoProtocol, 1, {}},
-                      PatchCase{"SoftStartTestOn", Setting::SoftStart, kTest, 1, {{6, Edit::SetBit, 0x08}}},
-                      PatchCase{
-                          "SoftStartNoSelectionOff", Setting::SoftStart, kNoProtocol, 0, {{6, Edit::ClearBit, 0x08}}},
-                      PatchCase{"SoftStartUnknownOn", Setting::SoftStart, kUnknown, 1, {{6, Edit::SetBit, 0x08}}},
-                      PatchCase{"EbsTest", Setting::Ebs, kTest, 1, {{10, Edit::Store, 0x01}}},
-                      PatchCase{"EbsNoSelectionTyped", Setting::Ebs, kNoProtocol, 7, {{10, Edit::Store, 0x07}}},
-                      PatchCase{"EbsUnknownNegative", Setting::Ebs, kUnknown, -1, {{10, Edit::Store, 0xFF}}}),
-    CaseName);
+    ::testing::Values(
+        Row{"MaxPTest", Setting::MaxP, 37, {}, kTest}, Row{"MaxPNoSelection", Setting::MaxP, 37, {}, kNoProtocol},
+        Row{"MaxPUnknown", Setting::MaxP, 37, {}, kUnknown}, Row{"ThrottleTest", Setting::Throttle, 1100, {}, kTest},
+        Row{"ThrottleNoSelection", Setting::Throttle, 1100, {}, kNoProtocol},
+        Row{"MaxVTest", Setting::MaxV, 90, {}, kTest}, Row{"MaxVNoSelection", Setting::MaxV, 90, {}, kNoProtocol},
+        Row{"ZeroStartTest", Setting::ZeroStart, 1, {}, kTest},
+        Row{"ZeroStartNoSelection", Setting::ZeroStart, 0, {}, kNoProtocol},
+        Row{"CruiseTest", Setting::Cruise, 1, {}, kTest}, Row{"CruiseNoSelection", Setting::Cruise, 1, {}, kNoProtocol},
+        Row{"SoftStartTestOn", Setting::SoftStart, 1, {{6, Edit::SetBit, 0x08}}, kTest},
+        Row{"SoftStartNoSelectionOff", Setting::SoftStart, 0, {{6, Edit::ClearBit, 0x08}}, kNoProtocol},
+        Row{"SoftStartUnknownOn", Setting::SoftStart, 1, {{6, Edit::SetBit, 0x08}}, kUnknown},
+        Row{"EbsTest", Setting::Ebs, 1, {{10, Edit::Store, 0x01}}, kTest},
+        Row{"EbsNoSelectionTyped", Setting::Ebs, 7, {{10, Edit::Store, 0x07}}, kNoProtocol},
+        Row{"EbsUnknownNegative", Setting::Ebs, -1, {{10, Edit::Store, 0xFF}}, kUnknown}),
+    test::PatchRowName);
 
 }  // namespace
 }  // namespace protocols
