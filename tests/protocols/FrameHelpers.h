@@ -12,6 +12,7 @@
 
 #include "protocols/Codec.h"
 #include "protocols/Frames.h"
+#include "protocols/Patches.h"
 #include "protocols/RxLines.h"
 #include "protocols/Template.h"
 
@@ -80,16 +81,6 @@ struct Edit {
     std::uint8_t operand;
 };
 
-inline OutFrame Edited(OutFrame frame, const std::vector<Edit>& edits) {
-    for (const Edit& e : edits) {
-        std::uint8_t& b = frame[e.byte];
-        b = static_cast<std::uint8_t>(e.kind == Edit::Store    ? e.operand
-                                      : e.kind == Edit::SetBit ? b | e.operand
-                                                               : b & ~e.operand);
-    }
-    return frame;
-}
-
 // Runs `patch` over frames of all zeros, all ones and random bytes, so that a
 // bit patch is seen both setting and clearing and leaving its neighbours.
 template <class Patch>
@@ -98,9 +89,15 @@ void ExpectEdits(const Patch& patch, const std::vector<Edit>& edits) {
     std::vector<OutFrame> bases{FilledOutFrame(0x00), FilledOutFrame(0xFF)};
     for (int i = 0; i < 8; ++i) bases.push_back(RandomBytes<kOutFrameSize>(random));
     for (const OutFrame& base : bases) {
-        OutFrame frame = base;
+        OutFrame frame = base, expected = base;
         patch(frame);
-        EXPECT_EQ(frame, Edited(base, edits));
+        for (const Edit& e : edits) {
+            std::uint8_t& b = expected[e.byte];
+            b = static_cast<std::uint8_t>(e.kind == Edit::Store    ? e.operand
+                                          : e.kind == Edit::SetBit ? b | e.operand
+                                                                   : b & ~e.operand);
+        }
+        EXPECT_EQ(frame, expected);
     }
 }
 
@@ -114,14 +111,37 @@ struct PatchRow {
     int protocol = kNoProtocol;  // rows patching by index: the index that decides the layout
 };
 
+// The setting control's patch by the row's protocol index.
+inline void PatchByIndex(const PatchRow& c, OutFrame& frame) {
+    const bool on = c.value != 0;
+    switch (c.setting) {
+        case Setting::MaxP:
+            return PatchMaxP(c.protocol, frame, c.value);
+        case Setting::Throttle:
+            return PatchThrottle(c.protocol, frame, c.value);
+        case Setting::MaxV:
+            return PatchMaxV(c.protocol, frame, c.value);
+        case Setting::ZeroStart:
+            return PatchZeroStart(c.protocol, frame, on);
+        case Setting::Cruise:
+            return PatchCruise(c.protocol, frame, on);
+        case Setting::SoftStart:
+            return PatchSoftStart(c.protocol, frame, on);
+        case Setting::Ebs:
+            return PatchEbs(c.protocol, frame, c.value);
+    }
+}
+
 inline void PrintTo(const PatchRow& row, std::ostream* os) { *os << row.name; }
 inline std::string PatchRowName(const ::testing::TestParamInfo<PatchRow>& info) { return info.param.name; }
 
 class CodecPatchTable : public ::testing::TestWithParam<PatchRow> {
 protected:
     void ExpectPatch(const Codec& codec) const {
-        const PatchRow& row = GetParam();
+        PatchRow row = GetParam();
+        row.protocol = codec.Info().index;
         ExpectEdits([&](OutFrame& frame) { codec.Patch(row.setting, frame, row.value); }, row.edits);
+        ExpectEdits([&](OutFrame& frame) { PatchByIndex(row, frame); }, row.edits);
     }
 };
 

@@ -10,33 +10,13 @@ namespace {
 
 using test::OutFrame;
 
-void Apply(const test::PatchRow& c, OutFrame& frame) {
-    const bool on = c.value != 0;
-    switch (c.setting) {
-        case Setting::MaxP:
-            return PatchMaxP(c.protocol, frame, c.value);
-        case Setting::Throttle:
-            return PatchThrottle(c.protocol, frame, c.value);
-        case Setting::MaxV:
-            return PatchMaxV(c.protocol, frame, c.value);
-        case Setting::ZeroStart:
-            return PatchZeroStart(c.protocol, frame, on);
-        case Setting::Cruise:
-            return PatchCruise(c.protocol, frame, on);
-        case Setting::SoftStart:
-            return PatchSoftStart(c.protocol, frame, on);
-        case Setting::Ebs:
-            return PatchEbs(c.protocol, frame, c.value);
-    }
-}
-
 class PatchTable : public ::testing::TestWithParam<test::PatchRow> {};
 
 // The rows of the test decoder, no selection and indices outside the list;
-// each codec's own rows are in its test file.
+// each codec's own rows are in its test file and run by index there too.
 TEST_P(PatchTable, ChangesExactlyTheListedBytes) {
     const test::PatchRow& c = GetParam();
-    test::ExpectEdits([&](OutFrame& frame) { Apply(c, frame); }, c.edits);
+    test::ExpectEdits([&](OutFrame& frame) { test::PatchByIndex(c, frame); }, c.edits);
 }
 
 constexpr int kUnknown = 7;
