@@ -106,7 +106,9 @@ Finding StructureOf(std::span<const std::uint8_t> bytes, std::span<const std::in
     for (std::size_t i = 0; i + 1 < bytes.size(); ++i) places[bytes[i] * 256u + bytes[i + 1]].push_back(i);
 
     std::int64_t bestPause = -1;
-    for (const auto& [pair, at] : places) {
+    for (const auto& place : places) {
+        const unsigned pair = place.first;
+        const std::vector<std::size_t>& at = place.second;  // named: clang before 16 cannot capture a binding
         if (at.size() < static_cast<std::size_t>(kMinStructureFrames)) continue;
         auto present = [&at](std::size_t p) { return std::binary_search(at.begin(), at.end(), p); };
         std::size_t length = 0;
