@@ -19,3 +19,13 @@ set(e2e_scenarios
   detect 90
 )
 set(e2e_wine_margin 30)
+
+# Each run has a display, bus and port folder of its own; but a desktop run
+# checks the program's timing (a capture waits 200 ms for the rest of its
+# first frame), so the runs take a lock one at a time while the unit tests
+# use the other core. A high cost starts them first, so that the unit tests
+# fill their time rather than follow it.
+function(zonter_e2e_schedule test limit)
+  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK e2e_desktop)
+  set_tests_properties(${test} PROPERTIES COST ${limit})
+endfunction()
