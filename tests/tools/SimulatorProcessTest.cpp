@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -265,6 +266,35 @@ TEST_F(SimulatorProcessTest, HaltenFramesReadInARowAreTheLoggedOnesAndHangupCuts
         EXPECT_LE(protocols::HaltenP(rx), 100);
         EXPECT_LE(protocols::HaltenVt(rx), 400);
     }
+}
+
+TEST_F(SimulatorProcessTest, AfterItsLastFrameTheLineStaysOpenUntilTheReaderHasTakenIt) {
+    const std::string log = dir_ / "kmsim.log";
+    ASSERT_NO_FATAL_FAILURE(
+        Start(12, {"--protocol", "halten", "--interval", "0", "--mismatch", "mute", "--frames", "3", "--log", log}));
+    ASSERT_NO_FATAL_FAILURE(Open(12, 1200));
+    // Shared, so that an unprivileged simulator may watch the line drain
+    // (the port's exclusive mode turns other opens away).
+    ASSERT_EQ(::ioctl(port_->handle(), TIOCNXCL), 0);
+
+    // Nothing is read until the last frame is logged as sent: closing the
+    // line then would take the three frames with it.
+    const platform::Deadline deadline(10000);
+    auto sentCount = [&] {
+        const auto lines = LogLines(log);
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("tx ", 0) == 0; });
+    };
+    while (sentCount() < 3 && !deadline.Passed()) ::poll(nullptr, 0, 5);
+    ASSERT_EQ(sentCount(), 3);
+
+    Bytes all(3 * 15);
+    ASSERT_EQ(port_->ReadExact(all.data(), all.size(), 3000, nullptr), platform::ReadOutcome::Completed)
+        << "the simulator closed the line with frames unread";
+    const auto summary = sim_->ReadLineStartingWith("summary ", 5000);
+    ASSERT_TRUE(summary);
+    EXPECT_NE(summary->find(" frames-sent=3 "), std::string::npos) << *summary;
+    EXPECT_EQ(sim_->WaitExit(5000), 0);
+    EXPECT_FALSE(Contains(LogLines(log), "# 45 bytes still unread when the line closed"));
 }
 
 // The time on a "unplugged ..." or "replugged ..." line.

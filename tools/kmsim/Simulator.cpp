@@ -1,5 +1,6 @@
 #include "tools/kmsim/Simulator.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -40,6 +42,11 @@ constexpr milliseconds kIdleRecheck{20};
 
 // Longest single wait of the loop; the quit event wakes it sooner.
 constexpr milliseconds kLongestWait{60'000};
+
+// After the last frame: how long the reader gets to take what is still
+// queued for it, and how often the queue is looked at meanwhile.
+constexpr milliseconds kDrainBound{2000};
+constexpr milliseconds kDrainLook{2};
 
 constexpr milliseconds kTerminalStatusEvery{250};
 constexpr milliseconds kPlainStatusEvery{1000};
@@ -145,6 +152,9 @@ private:
     // A new pseudo-terminal, raw, linked as COM<n>; false (said on `err`)
     // when either cannot be had.
     bool OpenLine(const char* what);
+    bool OpenMirror();
+    void WriteLine(int fd, const std::uint8_t* data, std::size_t n);
+    void DrainLine();
     void Step(Clock::time_point now);
     void BeginSlot(Clock::time_point now);
     void WriteChunk();
@@ -168,6 +178,8 @@ private:
 
     std::unique_ptr<platform::PseudoTerminal> pty_;
     std::unique_ptr<PortLink> link_;
+    std::unique_ptr<platform::PseudoTerminal> mirror_;
+    std::unique_ptr<PortLink> mirrorLink_;
     ControllerFrameSource frames_;
     DisplayDecoder decoder_;
     const std::int64_t controllerSpeed_;
@@ -191,6 +203,10 @@ private:
 int Simulator::Run() {
     if (!Setup()) return kExitSetupFailed;
 
+    if (mirror_) {
+        std::fprintf(out_, "mirror %s %s\n", platform::ComName(options_.mirrorPort).c_str(),
+                     mirror_->slavePath().c_str());
+    }
     std::fprintf(out_, "%s %s\n", platform::ComName(options_.port).c_str(), pty_->slavePath().c_str());
     std::fflush(out_);
 
@@ -221,11 +237,13 @@ int Simulator::Run() {
         if (pty_ && !portClosed_ && (fds[1].revents & (POLLHUP | POLLERR))) NotePortClosed(Clock::now());
     }
 
+    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit) DrainLine();
     // Display bytes already on their way still count.
     if (pty_ && !pty_->hungUp() && !portClosed_) ReadDisplay();
     ShowStatus(Clock::now(), true);
     if (statusOnTerminal_) std::fputs("\n", err_);
     link_->Remove();
+    if (mirrorLink_) mirrorLink_->Remove();
     std::fprintf(out_, "%s\n", SummaryLine(status_).c_str());
     std::fflush(out_);
     return exitCode_;
@@ -242,6 +260,7 @@ bool Simulator::Setup() {
         std::setvbuf(log_, nullptr, _IOLBF, 0);
     }
     if (!OpenLine("")) return false;
+    if (options_.mirrorPort != 0 && !OpenMirror()) return false;
     Log("# " + platform::ComName(options_.port) + " " + pty_->slavePath() + " playing " +
         std::string(ProtocolName(options_.protocol)) + " at " + std::to_string(controllerSpeed_) + " bit/s");
     return true;
@@ -263,6 +282,49 @@ bool Simulator::OpenLine(const char* what) {
     pty_ = std::move(pty);
     link_ = std::move(link);
     return true;
+}
+
+bool Simulator::OpenMirror() {
+    mirror_ = platform::PseudoTerminal::Open();
+    if (!mirror_) {
+        std::fprintf(err_, "zonter-kmsim: cannot open a pseudo-terminal for the mirror\n");
+        return false;
+    }
+    MakeSlaveRaw(mirror_->masterFd());
+    mirrorLink_ = std::make_unique<PortLink>(options_.mirrorPort, mirror_->slavePath());
+    if (!mirrorLink_->Add()) {
+        std::fprintf(err_, "zonter-kmsim: cannot link %s in %s\n", platform::ComName(options_.mirrorPort).c_str(),
+                     platform::PortDirectory().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Closing the master hangs the slave up, and the hang-up empties the
+// slave's input queue: bytes the reader has not yet read are lost. So the
+// simulator ends only once the reader has taken all it was sent, or the
+// bound has passed. The master cannot see that queue (TIOCOUTQ on a
+// master is always 0); the slave's FIONREAD can, through an fd of the
+// simulator's own, opened only now: held all along it would hide the
+// reader's close (no POLLHUP on the master while any slave fd is open).
+// The reader's exclusive mode (TIOCEXCL) turns that open away unless the
+// simulator runs privileged; the line then closes at once, as before.
+void Simulator::DrainLine() {
+    if (!pty_ || pty_->hungUp() || PortClosedByReader()) return;
+    const int slave = ::open(pty_->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) {
+        Log(std::string("# the line's drain cannot be watched: ") + std::strerror(errno));
+        return;
+    }
+    const Clock::time_point end = Clock::now() + kDrainBound;
+    int queued = 0;
+    while (::ioctl(slave, FIONREAD, &queued) == 0 && queued > 0 && Clock::now() < end && !quit_.IsSet()) {
+        // Display frames keep coming while the reader catches up.
+        pollfd p{pty_->masterFd(), POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(kDrainLook.count())) > 0 && (p.revents & POLLIN)) ReadDisplay();
+    }
+    ::close(slave);
+    if (queued > 0) Log("# " + std::to_string(queued) + " bytes still unread when the line closed");
 }
 
 void Simulator::Step(Clock::time_point now) {
@@ -350,9 +412,16 @@ void Simulator::BeginSlot(Clock::time_point now) {
 void Simulator::WriteChunk() {
     const std::size_t n = std::min(ChunkBytes(slot_.speed), slot_.bytes.size() - slot_.written);
     const std::uint8_t* data = slot_.bytes.data() + slot_.written;
+    WriteLine(pty_->masterFd(), data, n);
+    if (mirror_) WriteLine(mirror_->masterFd(), data, n);
+    slot_.written += n;
+    nextStep_ = slot_.start + std::chrono::duration_cast<Clock::duration>(LineTime(slot_.written, slot_.speed));
+}
+
+void Simulator::WriteLine(int fd, const std::uint8_t* data, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t k = ::write(pty_->masterFd(), data + done, n - done);
+        const ssize_t k = ::write(fd, data + done, n - done);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
             continue;
@@ -363,8 +432,6 @@ void Simulator::WriteChunk() {
         // a UART that nobody services.
         break;
     }
-    slot_.written += n;
-    nextStep_ = slot_.start + std::chrono::duration_cast<Clock::duration>(LineTime(slot_.written, slot_.speed));
 }
 
 void Simulator::FinishSlot(Clock::time_point now) {
