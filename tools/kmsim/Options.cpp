@@ -180,8 +180,9 @@ The COM link
   removed when the simulator ends, by --frames, --hangup-after, Ctrl+C or
   SIGTERM, and while the line is unplugged (--unplug-after). After its last
   frame (--frames) the simulator waits, up to 2 s, until the reader has
-  taken every byte, for closing the line discards what the reader has not
-  read. When the
+  taken every byte (closing the line discards what the reader has not
+  read), then keeps the silent line open until the reader closes the port,
+  at most 2 s more. When the
   simulator is ready it prints one line on stdout:
       COM<n> /dev/pts/N
   and, when it ends, a line "summary key=value ...". An unplug and a replug

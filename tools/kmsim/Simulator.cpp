@@ -44,9 +44,13 @@ constexpr milliseconds kIdleRecheck{20};
 constexpr milliseconds kLongestWait{60'000};
 
 // After the last frame: how long the reader gets to take what is still
-// queued for it, and how often the queue is looked at meanwhile.
+// queued for it, and how often the queue is looked at meanwhile; then how
+// long the line stays open and silent, so that the reader meets the end of
+// the frames as a controller that stopped sending (a time-out), not as a
+// pulled cable, unless it closes the port first.
 constexpr milliseconds kDrainBound{2000};
 constexpr milliseconds kDrainLook{2};
+constexpr milliseconds kLingerBound{2000};
 
 constexpr milliseconds kTerminalStatusEvery{250};
 constexpr milliseconds kPlainStatusEvery{1000};
@@ -155,6 +159,8 @@ private:
     bool OpenMirror();
     void WriteLine(int fd, const std::uint8_t* data, std::size_t n);
     void DrainLine();
+    std::optional<int> SlaveQueue() const;
+    void Linger();
     void Step(Clock::time_point now);
     void BeginSlot(Clock::time_point now);
     void WriteChunk();
@@ -237,7 +243,11 @@ int Simulator::Run() {
         if (pty_ && !portClosed_ && (fds[1].revents & (POLLHUP | POLLERR))) NotePortClosed(Clock::now());
     }
 
-    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit) DrainLine();
+    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit && pty_ && !pty_->hungUp() &&
+        !PortClosedByReader()) {
+        DrainLine();
+        Linger();
+    }
     // Display bytes already on their way still count.
     if (pty_ && !pty_->hungUp() && !portClosed_) ReadDisplay();
     ShowStatus(Clock::now(), true);
@@ -301,30 +311,57 @@ bool Simulator::OpenMirror() {
 }
 
 // Closing the master hangs the slave up, and the hang-up empties the
-// slave's input queue: bytes the reader has not yet read are lost. So the
-// simulator ends only once the reader has taken all it was sent, or the
-// bound has passed. The master cannot see that queue (TIOCOUTQ on a
-// master is always 0); the slave's FIONREAD can, through an fd of the
-// simulator's own, opened only now: held all along it would hide the
-// reader's close (no POLLHUP on the master while any slave fd is open).
-// The reader's exclusive mode (TIOCEXCL) turns that open away unless the
-// simulator runs privileged; the line then closes at once, as before.
+// slave's input queue: bytes the reader has not yet read are lost. So after
+// its last frame the simulator waits until the reader has taken them all
+// (or has closed the port, or the bound has passed).
 void Simulator::DrainLine() {
-    if (!pty_ || pty_->hungUp() || PortClosedByReader()) return;
-    const int slave = ::open(pty_->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) {
-        Log(std::string("# the line's drain cannot be watched: ") + std::strerror(errno));
-        return;
-    }
     const Clock::time_point end = Clock::now() + kDrainBound;
-    int queued = 0;
-    while (::ioctl(slave, FIONREAD, &queued) == 0 && queued > 0 && Clock::now() < end && !quit_.IsSet()) {
+    for (;;) {
+        // A reader that closed the port took its queue with it.
+        if (PortClosedByReader() || quit_.IsSet()) return;
+        const std::optional<int> queued = SlaveQueue();
+        if (!queued) {
+            Log("# the line's drain cannot be watched: " + std::string(std::strerror(errno)));
+            return;
+        }
+        if (*queued == 0) return;
+        if (Clock::now() >= end) {
+            Log("# " + std::to_string(*queued) + " bytes still unread when the line closed");
+            return;
+        }
         // Display frames keep coming while the reader catches up.
         pollfd p{pty_->masterFd(), POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(kDrainLook.count())) > 0 && (p.revents & POLLIN)) ReadDisplay();
     }
+}
+
+// The bytes waiting in the slave's input queue; nothing when it cannot be
+// seen. The master cannot see that queue (TIOCOUTQ on a master is always
+// 0); the slave's FIONREAD can, through an fd of the simulator's own,
+// opened for the look alone: held open it would hide the reader's close (no
+// POLLHUP on the master while any slave fd is open). The reader's exclusive
+// mode (TIOCEXCL) turns that open away unless the simulator runs
+// privileged; the line then closes at once, as it did before the drain.
+std::optional<int> Simulator::SlaveQueue() const {
+    const int slave = ::open(pty_->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) return std::nullopt;
+    int queued = 0;
+    const bool seen = ::ioctl(slave, FIONREAD, &queued) == 0;
     ::close(slave);
-    if (queued > 0) Log("# " + std::to_string(queued) + " bytes still unread when the line closed");
+    return seen ? std::optional<int>(queued) : std::nullopt;
+}
+
+// Keeps the silent line open until the reader closes the port, a quit
+// signal, or the bound.
+void Simulator::Linger() {
+    const Clock::time_point end = Clock::now() + kLingerBound;
+    for (Clock::time_point now = Clock::now(); now < end && !quit_.IsSet(); now = Clock::now()) {
+        pollfd fds[2] = {{quit_.Handle(), POLLIN, 0}, {pty_->masterFd(), POLLIN, 0}};
+        const int left = static_cast<int>(std::chrono::ceil<milliseconds>(end - now).count());
+        if (::poll(fds, 2, left) <= 0 || (fds[0].revents & POLLIN)) continue;
+        if (fds[1].revents & (POLLHUP | POLLERR)) return;
+        if (fds[1].revents & POLLIN) ReadDisplay();
+    }
 }
 
 void Simulator::Step(Clock::time_point now) {
