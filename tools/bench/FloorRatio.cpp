@@ -268,8 +268,8 @@ int main(int argc, char** argv) {
             const std::string detail = "zonter " + bench::Fixed(m.toolPercent, 3) + " % (" +
                                        bench::Fixed(m.toolWakeups, 0) + " wake-ups/s), floor " +
                                        bench::Fixed(m.floorPercent, 3) + " % (" + bench::Fixed(m.floorWakeups, 0) +
-                                       " wake-ups/s, " + std::to_string(m.floorBytes) + " bytes) over " +
-                                       bench::Fixed(m.seconds, 1) + " s; " + where;
+                                       " wake-ups/s, " + std::to_string(m.floorBytes) +
+                                       " bytes in the whole run) over " + bench::Fixed(m.seconds, 1) + " s; " + where;
             std::printf("   %s\n", detail.c_str());
             const double target = a11y ? info.targetA11y : info.target;
             if (target > 0) {
