@@ -32,6 +32,7 @@
 #include "tools/bench/support/PortSandbox.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/DisplayDecoder.h"
+#include "tools/kmsim/LineEnd.h"
 #include "tools/kmsim/LinePacing.h"
 #include "tools/kmsim/QuitSignals.h"
 
@@ -125,8 +126,12 @@ public:
             Put(n);
             lineBytes += n;
         }
-        // The last chunk's line time, then what the display still sent.
+        // The last chunk's line time; the reader takes the rest before the
+        // line closes. Then what the display still sent.
         if (!quit_.IsSet()) WaitForInput(10);
+        if (sent_ >= o_.frames)
+            kmsim::EndLine(
+                *pty_, quit_, [this] { ReadDisplay(); }, [](const std::string&) {});
         ReadDisplay();
         platform::UnregisterPort(o_.port, pty_->slavePath());
         if (mirror_) platform::UnregisterPort(o_.mirrorPort, mirror_->slavePath());

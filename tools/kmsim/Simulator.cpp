@@ -1,6 +1,5 @@
 #include "tools/kmsim/Simulator.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -22,6 +20,7 @@
 #include "protocols/Catalogue.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/DisplayDecoder.h"
+#include "tools/kmsim/LineEnd.h"
 #include "tools/kmsim/LineFaults.h"
 #include "tools/kmsim/LinePacing.h"
 #include "tools/kmsim/StatusText.h"
@@ -42,15 +41,6 @@ constexpr milliseconds kIdleRecheck{20};
 
 // Longest single wait of the loop; the quit event wakes it sooner.
 constexpr milliseconds kLongestWait{60'000};
-
-// After the last frame: how long the reader gets to take what is still
-// queued for it, and how often the queue is looked at meanwhile; then how
-// long the line stays open and silent, so that the reader meets the end of
-// the frames as a controller that stopped sending (a time-out), not as a
-// pulled cable, unless it closes the port first.
-constexpr milliseconds kDrainBound{2000};
-constexpr milliseconds kDrainLook{2};
-constexpr milliseconds kLingerBound{2000};
 
 constexpr milliseconds kTerminalStatusEvery{250};
 constexpr milliseconds kPlainStatusEvery{1000};
@@ -158,9 +148,6 @@ private:
     bool OpenLine(const char* what);
     bool OpenMirror();
     void WriteLine(int fd, const std::uint8_t* data, std::size_t n);
-    void DrainLine();
-    std::optional<int> SlaveQueue() const;
-    void Linger();
     void Step(Clock::time_point now);
     void BeginSlot(Clock::time_point now);
     void WriteChunk();
@@ -243,10 +230,9 @@ int Simulator::Run() {
         if (pty_ && !portClosed_ && (fds[1].revents & (POLLHUP | POLLERR))) NotePortClosed(Clock::now());
     }
 
-    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit && pty_ && !pty_->hungUp() &&
-        !PortClosedByReader()) {
-        DrainLine();
-        Linger();
+    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit && pty_) {
+        EndLine(
+            *pty_, quit_, [this] { ReadDisplay(); }, [this](const std::string& line) { Log(line); });
     }
     // Display bytes already on their way still count.
     if (pty_ && !pty_->hungUp() && !portClosed_) ReadDisplay();
@@ -308,60 +294,6 @@ bool Simulator::OpenMirror() {
         return false;
     }
     return true;
-}
-
-// Closing the master hangs the slave up, and the hang-up empties the
-// slave's input queue: bytes the reader has not yet read are lost. So after
-// its last frame the simulator waits until the reader has taken them all
-// (or has closed the port, or the bound has passed).
-void Simulator::DrainLine() {
-    const Clock::time_point end = Clock::now() + kDrainBound;
-    for (;;) {
-        // A reader that closed the port took its queue with it.
-        if (PortClosedByReader() || quit_.IsSet()) return;
-        const std::optional<int> queued = SlaveQueue();
-        if (!queued) {
-            Log("# the line's drain cannot be watched: " + std::string(std::strerror(errno)));
-            return;
-        }
-        if (*queued == 0) return;
-        if (Clock::now() >= end) {
-            Log("# " + std::to_string(*queued) + " bytes still unread when the line closed");
-            return;
-        }
-        // Display frames keep coming while the reader catches up.
-        pollfd p{pty_->masterFd(), POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(kDrainLook.count())) > 0 && (p.revents & POLLIN)) ReadDisplay();
-    }
-}
-
-// The bytes waiting in the slave's input queue; nothing when it cannot be
-// seen. The master cannot see that queue (TIOCOUTQ on a master is always
-// 0); the slave's FIONREAD can, through an fd of the simulator's own,
-// opened for the look alone: held open it would hide the reader's close (no
-// POLLHUP on the master while any slave fd is open). The reader's exclusive
-// mode (TIOCEXCL) turns that open away unless the simulator runs
-// privileged; the line then closes at once, as it did before the drain.
-std::optional<int> Simulator::SlaveQueue() const {
-    const int slave = ::open(pty_->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) return std::nullopt;
-    int queued = 0;
-    const bool seen = ::ioctl(slave, FIONREAD, &queued) == 0;
-    ::close(slave);
-    return seen ? std::optional<int>(queued) : std::nullopt;
-}
-
-// Keeps the silent line open until the reader closes the port, a quit
-// signal, or the bound.
-void Simulator::Linger() {
-    const Clock::time_point end = Clock::now() + kLingerBound;
-    for (Clock::time_point now = Clock::now(); now < end && !quit_.IsSet(); now = Clock::now()) {
-        pollfd fds[2] = {{quit_.Handle(), POLLIN, 0}, {pty_->masterFd(), POLLIN, 0}};
-        const int left = static_cast<int>(std::chrono::ceil<milliseconds>(end - now).count());
-        if (::poll(fds, 2, left) <= 0 || (fds[0].revents & POLLIN)) continue;
-        if (fds[1].revents & (POLLHUP | POLLERR)) return;
-        if (fds[1].revents & POLLIN) ReadDisplay();
-    }
 }
 
 void Simulator::Step(Clock::time_point now) {
@@ -516,11 +448,7 @@ void Simulator::ReadDisplay() {
     }
 }
 
-bool Simulator::PortClosedByReader() const {
-    if (!pty_ || pty_->hungUp()) return true;
-    pollfd p{pty_->masterFd(), 0, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
-}
+bool Simulator::PortClosedByReader() const { return !pty_ || ReaderClosed(*pty_); }
 
 void Simulator::NotePortClosed(Clock::time_point now) {
     portClosed_ = true;
