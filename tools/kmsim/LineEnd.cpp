@@ -27,7 +27,7 @@ constexpr milliseconds kLingerBound{2000};
 // look alone: held open it would hide the reader's close (no POLLHUP on the
 // master while any slave fd is open). A reader in exclusive mode (TIOCEXCL,
 // as the tool's port is) turns that open away unless this process runs
-// privileged; the line then closes at once.
+// privileged; then only the wait that follows gives the reader its time.
 std::optional<int> SlaveQueue(const platform::PseudoTerminal& pty) {
     const int slave = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave < 0) return std::nullopt;
