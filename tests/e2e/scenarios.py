@@ -183,6 +183,21 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def cpu_ns_and_wakeups(pid):
+    """CPU time of a process's living threads to the nanosecond (schedstat)
+    and their wake-ups (voluntary switches) so far."""
+    ns = wakeups = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+                ns += int(f.read().split()[0])
+            with open(f"/proc/{pid}/task/{task}/status") as f:
+                wakeups += int(next(line for line in f if line.startswith("voluntary_ctxt_switches")).split()[1])
+        except (OSError, StopIteration):
+            pass  # a thread that ended meanwhile
+    return ns, wakeups
+
+
 # ----- one scenario's run: the simulators, the program and their files -------
 
 
@@ -206,6 +221,11 @@ class ScenarioRun:
         self.zonter = None
         self.window = None
         self.simulators = []
+
+    def start_floor(self, speed):
+        """A bare reader of COM2 (the simulator's --mirror-port line) at
+        `speed`, as a process to measure; None where the run has none."""
+        return None
 
     def start_simulator(self, protocol="halten", extra=(), name=None):
         name = name or f"kmsim-{len(self.simulators) + 1}"
@@ -1069,24 +1089,30 @@ def scenario_monitor(run):
 def scenario_bench(run):
     """A measurement, not a check of the default run: Kugoo M at 9600 bit/s
     with the line kept full, continuous read with "имит. БК" for about a
-    minute (--seconds). The count must match the frames sent; the CPU of
-    the program's process (and of a Wine prefix's wineserver) is reported."""
+    minute (--seconds); with --no-simulation the box stays unticked. The
+    count must match the frames sent; the CPU of the program's process (and
+    of a Wine prefix's wineserver) is reported, and where the run has a
+    floor (a bare reader of a second line fed the same bytes at the same
+    moments) the program's CPU as a multiple of it, over the same seconds."""
     seconds = run.args.seconds
     frame_seconds = 14 * 10 / 9600
     frames = max(10, int(seconds / frame_seconds) // 10 * 10)
     # Mute while the port runs at another speed: Connect at Halten RS's
     # 1200 bit/s keeps the line quiet until the read sets 9600.
     sim = run.start_simulator("kugoo", extra=("--interval", "0", "--mismatch", "mute", "--frames", str(frames),
-                                              "--seed", "13"))
+                                              "--seed", "13", "--mirror-port", "2"))
+    floor = run.start_floor(9600)
     w = run.start_zonter()
     run.connect()
-    w.set_checked("IDC_SIMULATE", True)
+    if not run.args.no_simulation:
+        w.set_checked("IDC_SIMULATE", True)
     w.select_entry("IDC_DECODER", KUGOO_M)
     pid = run.zonter.pid
     with open(f"/proc/{pid}/cmdline", "rb") as f:
         check(os.path.basename(run.args.zonter).encode() in f.read(), f"the measured process is not {run.program}")
     others = run.cpu_processes()
     cpu0, others0, t0 = cpu_seconds(pid), {k: cpu_seconds(p) for k, p in others.items()}, time.monotonic()
+    pair0 = (cpu_ns_and_wakeups(pid), cpu_ns_and_wakeups(floor.pid)) if floor else None
     w.press("IDC_READ_AUTO")
     note(f"reading {frames} frames at 9600 bit/s (about {frames * frame_seconds:.0f} s)")
 
@@ -1105,12 +1131,23 @@ def scenario_bench(run):
         if not sim.running() and text == TIME_OUT:
             break  # the line ended before the count got there
         time.sleep(0.02)
+    pair1 = (cpu_ns_and_wakeups(pid), cpu_ns_and_wakeups(floor.pid)) if floor else None
     wall = time.monotonic() - t0
     cpu = cpu_seconds(pid) - cpu0
     result = {"zonter-cpu-seconds": round(cpu, 2), "zonter-cpu-percent": round(cpu / wall * 100, 2)}
     for name, p in others.items():
         spent = cpu_seconds(p) - others0[name]
         result.update({f"{name}-cpu-seconds": round(spent, 2), f"{name}-cpu-percent": round(spent / wall * 100, 2)})
+    if floor:
+        (tool_ns0, tool_w0), (floor_ns0, floor_w0) = pair0
+        (tool_ns1, tool_w1), (floor_ns1, floor_w1) = pair1
+        tool_percent = (tool_ns1 - tool_ns0) / 1e9 / wall * 100
+        floor_percent = (floor_ns1 - floor_ns0) / 1e9 / wall * 100
+        result.update({"floor-cpu-percent": round(floor_percent, 4), "zonter-cpu-percent-schedstat":
+                       round(tool_percent, 4), "zonter-wakeups-per-second": round((tool_w1 - tool_w0) / wall, 1),
+                       "floor-wakeups-per-second": round((floor_w1 - floor_w0) / wall, 1),
+                       "ratio-to-floor": round(tool_percent / floor_percent, 2) if floor_percent > 0 else None})
+        run.processes.stop(floor)
     summary = sim.stop()
     sent = int(summary["frames-sent"])
     counted = max(counts) if counts else 0
@@ -1120,6 +1157,12 @@ def scenario_bench(run):
     print("BENCH " + json.dumps(result), flush=True)
     note(f"{sent} frames sent, {counted} counted, {sent - counted} lost; {run.program} CPU {cpu:.2f} s in "
          f"{wall:.1f} s = {cpu / wall * 100:.2f} % of a core")
+    if floor:
+        ratio = result["ratio-to-floor"]
+        note(f"{run.program} {result['zonter-cpu-percent-schedstat']:.3f} % "
+             f"({result['zonter-wakeups-per-second']} wake-ups/s), floor {result['floor-cpu-percent']:.3f} % "
+             f"({result['floor-wakeups-per-second']} wake-ups/s): {ratio}x the floor (target <= 3x: "
+             f"{'met' if ratio is not None and ratio <= 3 else 'MISSED'})")
     check(counts == sorted(counts), f"the counter went back: {counts}")
     check(sent == frames, f"the simulator sent {sent} of {frames} frames")
     check(counted == sent, f"the counter reached {counted}, the simulator sent {sent}")
@@ -1153,6 +1196,8 @@ def add_common_arguments(parser):
     parser.add_argument("--screenshot", help="where the halten scenario also saves its PNG of the window")
     parser.add_argument("--seconds", type=float, default=60,
                         help="length of the bench measurement (replug_bench: how long the line is gone)")
+    parser.add_argument("--no-simulation", action="store_true",
+                        help="bench: a continuous read alone, \"имит. БК\" left unticked")
     parser.add_argument("scenarios", nargs="+", choices=sorted(SCENARIOS))
 
 

@@ -53,6 +53,7 @@ TEST(OptionsTest, DefaultsPlayHaltenOnCom1) {
     const kmsim::Options& o = *parsed.options;
     EXPECT_EQ(o.protocol, protocols::kHaltenRs);
     EXPECT_EQ(o.port, 1u);
+    EXPECT_EQ(o.mirrorPort, 0u);
     EXPECT_TRUE(o.portDirectory.empty());
     EXPECT_EQ(o.intervalMs, 100);
     EXPECT_EQ(o.mismatch, kmsim::MismatchMode::Garbled);
@@ -76,6 +77,7 @@ TEST(OptionsTest, ReadsEveryOptionInBothForms) {
                                "7",
                                "--port-dir",
                                "/tmp/x",
+                               "--mirror-port=8",
                                "--seed=99",
                                "--log",
                                "l.txt",
@@ -97,6 +99,7 @@ TEST(OptionsTest, ReadsEveryOptionInBothForms) {
     const kmsim::Options& o = *parsed.options;
     EXPECT_EQ(o.protocol, protocols::kKugooM);
     EXPECT_EQ(o.port, 7u);
+    EXPECT_EQ(o.mirrorPort, 8u);
     EXPECT_EQ(o.portDirectory, "/tmp/x");
     EXPECT_EQ(o.seed, 99u);
     EXPECT_EQ(o.logPath, "l.txt");
@@ -120,6 +123,8 @@ TEST(OptionsTest, RejectsWhatItCannotUse) {
                                                               {"--port", "0"},
                                                               {"--port", "x"},
                                                               {"--port", "-1"},
+                                                              {"--mirror-port", "0"},
+                                                              {"--mirror-port", "1"},
                                                               {"--interval", "1e3"},
                                                               {"--drop-byte", "0"},
                                                               {"--frames", ""},
@@ -145,9 +150,9 @@ TEST(OptionsTest, RejectsWhatItCannotUse) {
 TEST(OptionsTest, HelpNamesEveryOptionAndTheReadyLine) {
     EXPECT_TRUE(Parse({"--help"}).options->help);
     const std::string help = kmsim::HelpText("zonter-kmsim");
-    for (const char* option : {"--protocol", "--port", "--port-dir", "--interval", "--seed", "--log", "--quiet",
-                               "--mismatch", "--frames", "--silence-after", "--hangup-after", "--unplug-after",
-                               "--replug-after", "--drop-byte", "--garbage", "--help"}) {
+    for (const char* option : {"--protocol", "--port", "--port-dir", "--mirror-port", "--interval", "--seed", "--log",
+                               "--quiet", "--mismatch", "--frames", "--silence-after", "--hangup-after",
+                               "--unplug-after", "--replug-after", "--drop-byte", "--garbage", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_NE(help.find("COM<n> /dev/pts/N"), std::string::npos);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +107,20 @@ protected:
         }
     }
 
+    // Waits, within a generous bound, until the log lists `frames` frames as sent.
+    bool WaitForSent(const std::string& log, long frames) const {
+        const platform::Deadline deadline(20000);
+        for (;;) {
+            const auto lines = LogLines(log);
+            if (std::count_if(lines.begin(), lines.end(),
+                              [](const std::string& l) { return l.rfind("tx ", 0) == 0; }) >= frames) {
+                return true;
+            }
+            if (deadline.Passed()) return false;
+            ::poll(nullptr, 0, 5);
+        }
+    }
+
     std::vector<std::string> LogLines(const std::string& path) const {
         std::ifstream in(path);
         std::vector<std::string> lines;
@@ -158,6 +173,10 @@ TEST_F(SimulatorProcessTest, KugooFramesArePacedAndTheDisplayFrameIsDecoded) {
     // 5 x 64.6 ms from the first one's end to the last one's.
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(arrived.back() - arrived.front()).count(), 250);
 
+    // The rest is left unread: once the last frame is sent, closing the port
+    // ends the simulator's wait for the reader.
+    ASSERT_TRUE(WaitForSent(log, 20));
+    port_.reset();
     const auto summary = sim_->ReadLineStartingWith("summary ", 10000);
     ASSERT_TRUE(summary) << "no summary";
     EXPECT_NE(summary->find(" frames-sent=20 "), std::string::npos) << *summary;
@@ -265,6 +284,33 @@ TEST_F(SimulatorProcessTest, HaltenFramesReadInARowAreTheLoggedOnesAndHangupCuts
         EXPECT_LE(protocols::HaltenP(rx), 100);
         EXPECT_LE(protocols::HaltenVt(rx), 400);
     }
+}
+
+TEST_F(SimulatorProcessTest, AfterItsLastFrameTheLineStaysOpenUntilTheReaderHasTakenIt) {
+    const std::string log = dir_ / "kmsim.log";
+    ASSERT_NO_FATAL_FAILURE(
+        Start(12, {"--protocol", "halten", "--interval", "0", "--mismatch", "mute", "--frames", "3", "--log", log}));
+    ASSERT_NO_FATAL_FAILURE(Open(12, 1200));
+    // Shared, so that an unprivileged simulator may watch the line drain
+    // (the port's exclusive mode turns other opens away).
+    ASSERT_EQ(::ioctl(port_->handle(), TIOCNXCL), 0);
+
+    // Nothing is read until the last frame is logged as sent: closing the
+    // line then would take the three frames with it.
+    ASSERT_TRUE(WaitForSent(log, 3));
+
+    Bytes all(3 * 15);
+    ASSERT_EQ(port_->ReadExact(all.data(), all.size(), 3000, nullptr), platform::ReadOutcome::Completed)
+        << "the simulator closed the line with frames unread";
+    // The line stays open, silent, until the reader closes the port.
+    pollfd p{port_->handle(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 0), 0) << p.revents;
+    port_.reset();
+    const auto summary = sim_->ReadLineStartingWith("summary ", 5000);
+    ASSERT_TRUE(summary);
+    EXPECT_NE(summary->find(" frames-sent=3 "), std::string::npos) << *summary;
+    EXPECT_EQ(sim_->WaitExit(5000), 0);
+    EXPECT_FALSE(Contains(LogLines(log), "# 45 bytes still unread when the line closed"));
 }
 
 // The time on a "unplugged ..." or "replugged ..." line.

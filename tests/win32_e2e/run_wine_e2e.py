@@ -97,6 +97,7 @@ class Prefix:
         self.wine_run = wine_run
         self.port_dir = port_dir
         self.com1 = os.path.join(port_dir, "COM1")
+        self.com2 = os.path.join(port_dir, "COM2")  # the bench's floor: a second line fed the same bytes
         self.log_dir = log_dir
         self.env = dict(os.environ, WINEPREFIX=self.path, WINEDEBUG="-all")
         self.env.pop("WINEARCH", None)
@@ -136,9 +137,11 @@ class Prefix:
         system_reg = os.path.join(self.path, "system.reg")
         user_reg = os.path.join(self.path, "user.reg")
         if (registry_value(system_reg, ports_key, "COM1") != self.com1 or
+                registry_value(system_reg, ports_key, "COM2") != self.com2 or
                 registry_value(user_reg, x11_key, "Managed") != "N"):
-            note("mapping COM1 into the Wine prefix")
+            note("mapping COM1 and COM2 into the Wine prefix")
             self.wine("reg", "add", "HKLM\\" + ports_key, "/v", "COM1", "/t", "REG_SZ", "/d", self.com1, "/f")
+            self.wine("reg", "add", "HKLM\\" + ports_key, "/v", "COM2", "/t", "REG_SZ", "/d", self.com2, "/f")
             # No window manager runs on the private display: Wine draws the
             # frames itself, as the dialog tests have it.
             self.wine("reg", "add", "HKCU\\" + x11_key, "/v", "Managed", "/t", "REG_SZ", "/d", "N", "/f")
@@ -363,8 +366,9 @@ class Session:
     def close(self):
         self.prefix.stop()
         self.processes.stop_all()
-        if os.path.lexists(self.prefix.com1):
-            os.unlink(self.prefix.com1)
+        for link in (self.prefix.com1, self.prefix.com2):
+            if os.path.lexists(link):
+                os.unlink(link)
         shutil.rmtree(self.runtime_dir, ignore_errors=True)
 
 
@@ -395,6 +399,16 @@ class Run(ScenarioRun):
         servers = [p for p in prefix_processes(self.args.prefix) if "wineserver" in os.readlink(f"/proc/{p}/exe")]
         check(len(servers) == 1, f"wineserver processes of the prefix: {servers}")
         return {"wineserver": servers[0]}
+
+    def start_floor(self, speed):
+        if not self.args.floor_reader:
+            return None
+        proc = self.processes.start("floor", [self.args.wine_run, "--prefix", self.args.prefix, self.args.floor_reader,
+                                              "COM2", str(speed)], env=self.session.env(), stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL)
+        ready = proc.stdout.readline()  # the reader opens the port, or ends
+        check(ready.strip() == b"ready", f"the floor reader did not open COM2: {ready!r}")
+        return proc
 
     def _start_program(self, log):
         return self.processes.start("zonter", [self.args.wine_run, "--prefix", self.args.prefix, self.args.zonter],
@@ -435,10 +449,13 @@ def main():
     parser.add_argument("--driver", required=True, help="zonter-e2e-driver.exe")
     parser.add_argument("--wine-run", default=os.path.join(SOURCE, "scripts", "wine-run"))
     parser.add_argument("--prefix", required=True, help="the Wine prefix of these checks (made if missing)")
+    parser.add_argument("--floor-reader", help="bench: zonter-bench-overlapped-reader.exe, the floor on COM2")
     scenarios.add_common_arguments(parser)
     args = parser.parse_args()
     for attr in ("zonter", "driver", "kmsim", "wine_run", "prefix", "work_dir"):
         setattr(args, attr, os.path.abspath(getattr(args, attr)))
+    if args.floor_reader:
+        args.floor_reader = os.path.abspath(args.floor_reader)
     if args.screenshot:
         args.screenshot = os.path.abspath(args.screenshot)
 

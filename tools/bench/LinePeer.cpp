@@ -6,13 +6,15 @@
 // while the reader's speed is another. Counts the display frames it gets.
 //
 //   zonter-bench-linepeer --port-dir DIR --port N --protocol halten|kugoo
-//                         --speed BITS --frames COUNT
+//                         --speed BITS --frames COUNT [--mirror-port M]
+//
+// --mirror-port M: a second line, COM<M>, gets every byte at the same
+// moment (a bare reader on it is the floor the tool is measured against);
+// "mirror COM<M> <slave>" is printed before the ready line.
 //
 // Prints "COM<n> <slave>" when ready and "summary frames-sent=..." at the
 // end (after COUNT frames, or at SIGTERM).
 #include <poll.h>
-#include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,24 +29,16 @@
 #include "platform/PortNames.h"
 #include "platform/PseudoTerminal.h"
 #include "tools/bench/support/Clock.h"
+#include "tools/bench/support/PortSandbox.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/DisplayDecoder.h"
+#include "tools/kmsim/LineEnd.h"
 #include "tools/kmsim/LinePacing.h"
+#include "tools/kmsim/QuitSignals.h"
 
 namespace {
 
 using bench::Clock;
-
-int g_quitFd = -1;
-
-extern "C" void OnQuit(int) {
-    const int saved = errno;
-    const std::uint64_t one = 1;
-    if (g_quitFd >= 0) {
-        [[maybe_unused]] const ssize_t k = ::write(g_quitFd, &one, sizeof one);
-    }
-    errno = saved;
-}
 
 // How often the line is looked at while the reader's speed is another.
 constexpr int kRecheckMs = 20;
@@ -52,6 +46,7 @@ constexpr int kRecheckMs = 20;
 struct Options {
     std::string portDir;
     unsigned port = 1;
+    unsigned mirrorPort = 0;
     protocols::ProtocolIndex protocol = protocols::kHaltenRs;
     std::int64_t speed = 115200;
     std::uint64_t frames = 0;
@@ -65,6 +60,8 @@ bool Parse(int argc, char** argv, Options& o) {
             o.portDir = value;
         } else if (key == "--port") {
             o.port = static_cast<unsigned>(std::stoul(value));
+        } else if (key == "--mirror-port") {
+            o.mirrorPort = static_cast<unsigned>(std::stoul(value));
         } else if (key == "--protocol") {
             if (value == "halten") {
                 o.protocol = protocols::kHaltenRs;
@@ -91,14 +88,13 @@ public:
 
     int Run() {
         platform::SetPortDirectory(o_.portDir);
-        pty_ = platform::PseudoTerminal::Open();
+        pty_ = bench::OpenRawLine(o_.port);
         if (!pty_) return 1;
-        termios t{};
-        if (::tcgetattr(pty_->masterFd(), &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(pty_->masterFd(), TCSANOW, &t);
+        if (o_.mirrorPort != 0) {
+            mirror_ = bench::OpenRawLine(o_.mirrorPort);
+            if (!mirror_) return 1;
+            std::printf("mirror %s %s\n", platform::ComName(o_.mirrorPort).c_str(), mirror_->slavePath().c_str());
         }
-        if (!platform::RegisterPort(o_.port, pty_->slavePath())) return 1;
         std::printf("%s %s\n", platform::ComName(o_.port).c_str(), pty_->slavePath().c_str());
         std::fflush(stdout);
 
@@ -130,10 +126,15 @@ public:
             Put(n);
             lineBytes += n;
         }
-        // The last chunk's line time, then what the display still sent.
+        // The last chunk's line time; the reader takes the rest before the
+        // line closes. Then what the display still sent.
         if (!quit_.IsSet()) WaitForInput(10);
+        if (sent_ >= o_.frames)
+            kmsim::EndLine(
+                *pty_, quit_, [this] { ReadDisplay(); }, [](const std::string&) {});
         ReadDisplay();
         platform::UnregisterPort(o_.port, pty_->slavePath());
+        if (mirror_) platform::UnregisterPort(o_.mirrorPort, mirror_->slavePath());
         const kmsim::DisplayStats& d = decoder_.stats();
         std::printf(
             "summary frames-sent=%llu display-frames=%llu checksum-errors=%llu counter-gaps=%llu "
@@ -163,6 +164,10 @@ private:
         n = std::min(n, sizeof buf);
         std::copy_n(pending_.begin(), n, buf);
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+        if (mirror_) {
+            // The floor's line: what its reader's full queue does not take is lost there alike.
+            [[maybe_unused]] const ssize_t m = ::write(mirror_->masterFd(), buf, n);
+        }
         std::size_t done = 0;
         while (done < n) {
             const ssize_t k = ::write(pty_->masterFd(), buf + done, n - done);
@@ -201,6 +206,7 @@ private:
     const Options& o_;
     const platform::Event& quit_;
     std::unique_ptr<platform::PseudoTerminal> pty_;
+    std::unique_ptr<platform::PseudoTerminal> mirror_;
     kmsim::ControllerFrameSource source_;
     kmsim::DisplayDecoder decoder_;
     std::deque<std::uint8_t> pending_;
@@ -219,16 +225,11 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: zonter-bench-linepeer --port-dir DIR --port N --protocol halten|kugoo --speed BITS "
-                     "--frames COUNT\n");
+                     "--frames COUNT [--mirror-port M]\n");
         return 2;
     }
     platform::Event quit;
-    g_quitFd = quit.Handle();
-    struct sigaction action {};
-    action.sa_handler = OnQuit;
-    sigemptyset(&action.sa_mask);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    kmsim::CatchQuitSignals(quit);
     Peer peer(options, quit);
     return peer.Run();
 }

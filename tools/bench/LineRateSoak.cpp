@@ -160,8 +160,10 @@ void RunCase(const SoakCase& c, double minutes, bool monitor) {
     };
     dlg.onSysCommandDone = [&](unsigned code) {
         if (code != CMD_SHOW_RX_FRAME || !counter.Shown(dlg.Text(IDC_COUNTER))) return;
-        // The line fell silent: the end if the controller is done.
-        if (controller.Ended()) {
+        // The line fell silent: the end once every frame is counted (the
+        // controller keeps its line open, silent, until the port closes)
+        // or the controller is done.
+        if (counter.last() >= static_cast<long long>(frames) || controller.Ended()) {
             finished = true;
             bench::WakeWaiter();
         } else {

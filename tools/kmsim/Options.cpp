@@ -92,11 +92,11 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
             const auto p = v ? ProtocolNamed(*v) : std::nullopt;
             if (!p) return fail("--protocol wants " + NameList(", ", " or "));
             o.protocol = *p;
-        } else if (name == "--port") {
+        } else if (name == "--port" || name == "--mirror-port") {
             const auto v = value();
             const auto n = v ? Number(*v, 1, kMaxPort) : std::nullopt;
-            if (!n) return fail("--port wants a number from 1 to " + std::to_string(kMaxPort));
-            o.port = static_cast<unsigned>(*n);
+            if (!n) return fail(option + " wants a number from 1 to " + std::to_string(kMaxPort));
+            (name == "--port" ? o.port : o.mirrorPort) = static_cast<unsigned>(*n);
         } else if (name == "--port-dir") {
             const auto v = value();
             if (!v || v->empty()) return fail("--port-dir wants a directory");
@@ -148,6 +148,7 @@ ParsedOptions ParseOptions(std::span<const std::string_view> args) {
         }
     }
     if (o.faults.replugAfter && !o.faults.unplugAfter) return fail("--replug-after needs --unplug-after");
+    if (o.mirrorPort == o.port) return fail("--mirror-port wants a number other than --port");
     o.intervalMs = interval ? *interval : DefaultIntervalMs(o.protocol);
     return ParsedOptions{o, ""};
 }
@@ -177,7 +178,11 @@ The COM link
   pseudo-terminal, links COM<n> in that directory to its slave side
   (/dev/pts/N) and plays the controller on the master side. The link is
   removed when the simulator ends, by --frames, --hangup-after, Ctrl+C or
-  SIGTERM, and while the line is unplugged (--unplug-after). When the
+  SIGTERM, and while the line is unplugged (--unplug-after). After its last
+  frame (--frames) the simulator waits, up to 2 s, until the reader has
+  taken every byte (closing the line discards what the reader has not
+  read), then keeps the silent line open until the reader closes the port,
+  at most 2 s more. When the
   simulator is ready it prints one line on stdout:
       COM<n> /dev/pts/N
   and, when it ends, a line "summary key=value ...". An unplug and a replug
@@ -199,6 +204,11 @@ Options
                      top speed and power are drawn from --seed.
   --port N           register the line as COM<N> (default 1)
   --port-dir DIR     use DIR as the port directory instead of the default
+  --mirror-port N    also register a second line as COM<N> and write every
+                     byte of the first to it at the same moment (it hears
+                     nothing back): a bare reader on it measures what the
+                     line alone costs, beside the tool on the first. Printed
+                     before the ready line as "mirror COM<N> /dev/pts/M"
   --interval MS      pause after each frame, on top of its line time
                      (default 100 ms, 50 ms for kugoo)
   --seed N           seed of the ride, the keys and the junk (default 1)

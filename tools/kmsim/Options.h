@@ -21,6 +21,7 @@ enum class MismatchMode {
 struct Options {
     int protocol = protocols::kHaltenRs;  // index of the codec table, with a controller side
     unsigned port = 1;
+    unsigned mirrorPort = 0;    // --mirror-port: a second line fed the same bytes; 0 none
     std::string portDirectory;  // empty: the tool's default
     int intervalMs = 0;         // pause after each frame's line time
     std::uint64_t seed = 1;

@@ -20,6 +20,7 @@
 #include "protocols/Catalogue.h"
 #include "tools/kmsim/ControllerFrames.h"
 #include "tools/kmsim/DisplayDecoder.h"
+#include "tools/kmsim/LineEnd.h"
 #include "tools/kmsim/LineFaults.h"
 #include "tools/kmsim/LinePacing.h"
 #include "tools/kmsim/StatusText.h"
@@ -145,6 +146,8 @@ private:
     // A new pseudo-terminal, raw, linked as COM<n>; false (said on `err`)
     // when either cannot be had.
     bool OpenLine(const char* what);
+    bool OpenMirror();
+    void WriteLine(int fd, const std::uint8_t* data, std::size_t n);
     void Step(Clock::time_point now);
     void BeginSlot(Clock::time_point now);
     void WriteChunk();
@@ -168,6 +171,8 @@ private:
 
     std::unique_ptr<platform::PseudoTerminal> pty_;
     std::unique_ptr<PortLink> link_;
+    std::unique_ptr<platform::PseudoTerminal> mirror_;
+    std::unique_ptr<PortLink> mirrorLink_;
     ControllerFrameSource frames_;
     DisplayDecoder decoder_;
     const std::int64_t controllerSpeed_;
@@ -191,6 +196,10 @@ private:
 int Simulator::Run() {
     if (!Setup()) return kExitSetupFailed;
 
+    if (mirror_) {
+        std::fprintf(out_, "mirror %s %s\n", platform::ComName(options_.mirrorPort).c_str(),
+                     mirror_->slavePath().c_str());
+    }
     std::fprintf(out_, "%s %s\n", platform::ComName(options_.port).c_str(), pty_->slavePath().c_str());
     std::fflush(out_);
 
@@ -221,11 +230,16 @@ int Simulator::Run() {
         if (pty_ && !portClosed_ && (fds[1].revents & (POLLHUP | POLLERR))) NotePortClosed(Clock::now());
     }
 
+    if (options_.frameLimit && status_.framesSent >= *options_.frameLimit && pty_) {
+        EndLine(
+            *pty_, quit_, [this] { ReadDisplay(); }, [this](const std::string& line) { Log(line); });
+    }
     // Display bytes already on their way still count.
     if (pty_ && !pty_->hungUp() && !portClosed_) ReadDisplay();
     ShowStatus(Clock::now(), true);
     if (statusOnTerminal_) std::fputs("\n", err_);
     link_->Remove();
+    if (mirrorLink_) mirrorLink_->Remove();
     std::fprintf(out_, "%s\n", SummaryLine(status_).c_str());
     std::fflush(out_);
     return exitCode_;
@@ -242,6 +256,7 @@ bool Simulator::Setup() {
         std::setvbuf(log_, nullptr, _IOLBF, 0);
     }
     if (!OpenLine("")) return false;
+    if (options_.mirrorPort != 0 && !OpenMirror()) return false;
     Log("# " + platform::ComName(options_.port) + " " + pty_->slavePath() + " playing " +
         std::string(ProtocolName(options_.protocol)) + " at " + std::to_string(controllerSpeed_) + " bit/s");
     return true;
@@ -262,6 +277,22 @@ bool Simulator::OpenLine(const char* what) {
     }
     pty_ = std::move(pty);
     link_ = std::move(link);
+    return true;
+}
+
+bool Simulator::OpenMirror() {
+    mirror_ = platform::PseudoTerminal::Open();
+    if (!mirror_) {
+        std::fprintf(err_, "zonter-kmsim: cannot open a pseudo-terminal for the mirror\n");
+        return false;
+    }
+    MakeSlaveRaw(mirror_->masterFd());
+    mirrorLink_ = std::make_unique<PortLink>(options_.mirrorPort, mirror_->slavePath());
+    if (!mirrorLink_->Add()) {
+        std::fprintf(err_, "zonter-kmsim: cannot link %s in %s\n", platform::ComName(options_.mirrorPort).c_str(),
+                     platform::PortDirectory().c_str());
+        return false;
+    }
     return true;
 }
 
@@ -350,9 +381,16 @@ void Simulator::BeginSlot(Clock::time_point now) {
 void Simulator::WriteChunk() {
     const std::size_t n = std::min(ChunkBytes(slot_.speed), slot_.bytes.size() - slot_.written);
     const std::uint8_t* data = slot_.bytes.data() + slot_.written;
+    WriteLine(pty_->masterFd(), data, n);
+    if (mirror_) WriteLine(mirror_->masterFd(), data, n);
+    slot_.written += n;
+    nextStep_ = slot_.start + std::chrono::duration_cast<Clock::duration>(LineTime(slot_.written, slot_.speed));
+}
+
+void Simulator::WriteLine(int fd, const std::uint8_t* data, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t k = ::write(pty_->masterFd(), data + done, n - done);
+        const ssize_t k = ::write(fd, data + done, n - done);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
             continue;
@@ -363,8 +401,6 @@ void Simulator::WriteChunk() {
         // a UART that nobody services.
         break;
     }
-    slot_.written += n;
-    nextStep_ = slot_.start + std::chrono::duration_cast<Clock::duration>(LineTime(slot_.written, slot_.speed));
 }
 
 void Simulator::FinishSlot(Clock::time_point now) {
@@ -412,11 +448,7 @@ void Simulator::ReadDisplay() {
     }
 }
 
-bool Simulator::PortClosedByReader() const {
-    if (!pty_ || pty_->hungUp()) return true;
-    pollfd p{pty_->masterFd(), 0, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
-}
+bool Simulator::PortClosedByReader() const { return !pty_ || ReaderClosed(*pty_); }
 
 void Simulator::NotePortClosed(Clock::time_point now) {
     portClosed_ = true;

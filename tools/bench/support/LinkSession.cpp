@@ -14,6 +14,6 @@ LinkSession::LinkSession(linkcore::RefreshSink& window) {
 
 LinkSession::~LinkSession() { linkcore::ReleaseSyncObjects(); }
 
-bool LinkSession::Connect(int decoder, int port) { return linkcore::Connect(port, decoder).opened; }
+bool LinkSession::Connect(int decoder, int port) { return linkcore::Connect(linkcore::Link(), port, decoder).opened; }
 
 }  // namespace bench

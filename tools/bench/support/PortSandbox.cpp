@@ -25,7 +25,9 @@ PortSandbox::~PortSandbox() {
     std::filesystem::remove_all(root_, ec);
 }
 
-std::unique_ptr<platform::PseudoTerminal> PortSandbox::OpenPeer(unsigned n) {
+std::unique_ptr<platform::PseudoTerminal> PortSandbox::OpenPeer(unsigned n) { return OpenRawLine(n); }
+
+std::unique_ptr<platform::PseudoTerminal> OpenRawLine(unsigned n) {
     auto peer = platform::PseudoTerminal::Open();
     if (!peer) return nullptr;
     // Until the tool opens the slave it would echo what the controller

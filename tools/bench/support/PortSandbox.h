@@ -29,4 +29,8 @@ private:
     std::string portDir_;
 };
 
+// A new pseudo-terminal in raw mode whose slave is registered as COM<n>
+// in the current port directory; nothing when either cannot be had.
+std::unique_ptr<platform::PseudoTerminal> OpenRawLine(unsigned n);
+
 }  // namespace bench

@@ -47,21 +47,42 @@ double ThreadCpuSeconds() {
 
 pid_t ThisThreadId() { return ::gettid(); }
 
-std::map<pid_t, Switches> ThreadSwitches(pid_t pid) {
-    std::map<pid_t, Switches> out;
+namespace {
+
+// Calls visit(tid, "/proc/<pid>/task/<tid>") for each thread of `pid`.
+template <class Visit>
+void ForEachTask(pid_t pid, Visit visit) {
     const std::string tasks = ProcDir(pid) + "/task";
     DIR* dir = ::opendir(tasks.c_str());
-    if (!dir) return out;
+    if (!dir) return;
     while (dirent* e = ::readdir(dir)) {
         if (e->d_name[0] == '.') continue;
-        const pid_t tid = static_cast<pid_t>(std::atoi(e->d_name));
-        const std::string status = tasks + "/" + e->d_name + "/status";
+        visit(static_cast<pid_t>(std::atoi(e->d_name)), tasks + "/" + e->d_name);
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+long long TaskCpuNs(pid_t pid) {
+    long long total = 0;
+    ForEachTask(pid, [&](pid_t, const std::string& task) {
+        std::ifstream in(task + "/schedstat");
+        long long onCpu = 0;
+        if (in >> onCpu) total += onCpu;
+    });
+    return total;
+}
+
+std::map<pid_t, Switches> ThreadSwitches(pid_t pid) {
+    std::map<pid_t, Switches> out;
+    ForEachTask(pid, [&](pid_t tid, const std::string& task) {
+        const std::string status = task + "/status";
         Switches s;
         s.voluntary = StatusField(status, "voluntary_ctxt_switches");
         s.involuntary = StatusField(status, "nonvoluntary_ctxt_switches");
         if (s.voluntary >= 0) out[tid] = s;
-    }
-    ::closedir(dir);
+    });
     return out;
 }
 

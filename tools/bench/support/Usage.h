@@ -11,6 +11,13 @@ namespace bench {
 double ProcessCpuSeconds();  // the calling process, all its threads
 double ThreadCpuSeconds();   // the calling thread alone
 
+// CPU time of process `pid` (0: this process) in nanoseconds, summed over
+// its threads from /proc/<pid>/task/*/schedstat: exact to the nanosecond,
+// where getrusage and /proc/<pid>/stat count in scheduler ticks. A thread
+// that has ended no longer counts, so compare two readings only across a
+// stretch in which the threads that matter live on.
+long long TaskCpuNs(pid_t pid = 0);
+
 // The calling thread's kernel id.
 pid_t ThisThreadId();
 
