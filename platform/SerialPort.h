@@ -77,7 +77,8 @@ public:
     [[nodiscard]] std::int64_t CurrentSpeed() const;
 
     // Discards what is queued in both directions, the read-ahead included.
-    // It may run while another thread reads.
+    // It may run while another thread reads: what that read has taken for
+    // its caller stays the caller's.
     void Purge();
 
     // Reads exactly n bytes into dest, within `boundMs` measured on the
@@ -91,9 +92,9 @@ public:
     [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
     // Waits, reading nothing, for the line time of those of the next `count`
-    // bytes that neither the read-ahead nor the driver holds yet (at most boundMs, waking at
-    // once on `stop`), so that the reads of a frame that follow find its
-    // bytes there rather than waking for each. On a line seen to deliver
+    // bytes that neither the read-ahead nor the driver holds yet (at most
+    // boundMs, waking at once on `stop`), so that the reads of a frame that
+    // follow find its bytes there rather than waking for each. On a line seen to deliver
     // in packets (packets_) it waits nothing: the next packet wakes the
     // read. Returns the ms waited, or -1 when `stop` was set.
     [[nodiscard]] int AwaitBytes(std::size_t count, int boundMs, const Event* stop);

@@ -373,25 +373,28 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
 
         // One read into the read-ahead (empty here) takes everything the
         // driver holds, and waits for at least what this read still needs:
-        // a read with all time-outs zero ends once it has its count.
-        COMSTAT status{};
-        std::size_t queued = 0;
-        if (const DWORD error = QueueCounts(port, status); error == ERROR_SUCCESS) {
-            queued = status.cbInQue;
-        } else if (IsGoneError(error)) {
-            return failed(error);
-        }
-        const DWORD ask = static_cast<DWORD>(std::min(std::max(n - got, queued), kReadAheadBytes));
+        // a read with all time-outs zero ends once it has its count. A
+        // purge comes wholly before the count and the read, or cancels the
+        // read (PURGE_RXABORT).
         OVERLAPPED ov{};
         ov.hEvent = done;
         DWORD error = ERROR_IO_PENDING;
         std::uint32_t purgesBefore;
         {
-            // A purge cancels this read (PURGE_RXABORT) or comes before it.
             const std::lock_guard<std::mutex> lock(driverReadMutex_);
+            COMSTAT status{};
+            std::size_t queued = 0;
+            if (const DWORD countError = QueueCounts(port, status); countError == ERROR_SUCCESS) {
+                queued = status.cbInQue;
+            } else if (IsGoneError(countError)) {
+                error = countError;
+            }
+            const DWORD ask = static_cast<DWORD>(std::min(std::max(n - got, queued), kReadAheadBytes));
             std::uint8_t* const room = AheadRoom();
             purgesBefore = purges_.load();
-            if (!Calls().readFile(port, room, ask, nullptr, &ov)) error = ::GetLastError();
+            if (error == ERROR_IO_PENDING && !Calls().readFile(port, room, ask, nullptr, &ov)) {
+                error = ::GetLastError();
+            }
         }
         DWORD moved = 0;
         if (error == ERROR_IO_PENDING) {

@@ -64,8 +64,8 @@ struct ScriptedComm {
     std::uint8_t* dest = nullptr;
     DWORD want = 0;
     DWORD moved = 0;
-    int readCalls = 0;      // ReadFile calls so far
-    std::size_t taken = 0;  // bytes reads have moved out of `input`
+    int readCalls = 0;           // ReadFile calls so far
+    std::size_t bytesTaken = 0;  // bytes reads have moved out of `input`
 
     ScriptedComm() {
         dcb.DCBlength = sizeof dcb;
@@ -91,7 +91,7 @@ struct ScriptedComm {
         while (pending && moved < want && !input.empty()) {
             dest[moved++] = input.front();
             input.pop_front();
-            ++taken;
+            ++bytesTaken;
         }
         if (pending && moved == want) {
             Complete(pending, ERROR_SUCCESS, moved);
@@ -459,7 +459,7 @@ public:
     void Deliver(std::span<const std::uint8_t> bytes) override { comm->Feed(bytes); }
     std::size_t Taken() override {
         const std::lock_guard<std::mutex> lock(comm->mutex);
-        return comm->taken;
+        return comm->bytesTaken;
     }
     int Reads() override {
         const std::lock_guard<std::mutex> lock(comm->mutex);
