@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -38,7 +39,11 @@ enum class ReadOutcome { Completed, TimedOut, Stopped, Gone };
 //
 // Reads and writes may run on a worker thread while the owning thread
 // only purges or changes settings; the owner closes the port only after
-// every worker using it has ended.
+// every worker using it has ended. One thread reads at a time.
+//
+// Reads take everything the driver holds at once into the port's own
+// read-ahead and are served from there: a frame hunted byte by byte, or
+// several frames that came together, cost the system one read.
 class SerialPort {
 public:
     // Fills `failure` (when given) with why it failed, or with no failure.
@@ -71,7 +76,9 @@ public:
     // Current input/output speed as the driver reports it.
     [[nodiscard]] std::int64_t CurrentSpeed() const;
 
-    // Discards what is queued in both directions.
+    // Discards what is queued in both directions, the read-ahead included.
+    // It may run while another thread reads: what that read has taken for
+    // its caller stays the caller's.
     void Purge();
 
     // Reads exactly n bytes into dest, within `boundMs` measured on the
@@ -85,9 +92,9 @@ public:
     [[nodiscard]] ReadOutcome ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop);
 
     // Waits, reading nothing, for the line time of those of the next `count`
-    // bytes that the driver does not hold yet (at most boundMs, waking at
-    // once on `stop`), so that the reads of a frame that follow find its
-    // bytes there rather than waking for each. On a line seen to deliver
+    // bytes that neither the read-ahead nor the driver holds yet (at most
+    // boundMs, waking at once on `stop`), so that the reads of a frame that
+    // follow find its bytes there rather than waking for each. On a line seen to deliver
     // in packets (packets_) it waits nothing: the next packet wakes the
     // read. Returns the ms waited, or -1 when `stop` was set.
     [[nodiscard]] int AwaitBytes(std::size_t count, int boundMs, const Event* stop);
@@ -124,6 +131,11 @@ public:
     // The system's words for why the line went; empty while it has not.
     [[nodiscard]] std::string GoneReason() const;
 
+    // The bytes in the read-ahead that no read has taken yet: what the
+    // reading thread, or a test between reads, sees of the input beside
+    // the driver's queue.
+    [[nodiscard]] std::size_t ReadAhead() const;
+
 private:
     SerialPort(NativeHandle handle, std::string device) : handle_(handle), device_(std::move(device)) {}
     NativeHandle handle_;
@@ -131,14 +143,12 @@ private:
     LineSettings settingsAtOpen_{};
     std::atomic<int> settingsError_{0};
     // How the line has been delivering its bytes, as seen by the last read
-    // that slept until bytes came: in packets (a USB adapter, a simulator
+    // of the driver (which takes all it holds) that did not follow a read's
+    // own wait for line time: in packets (a USB adapter, a simulator
     // writing in chunks) or one by one. Where the driver does not complete
     // reads itself (POSIX), reads and AwaitBytes wait for the next packet
     // in the first case and for the line time in the second.
     std::atomic<bool> packets_{false};
-    // Records what a read that woke for arriving bytes took: `taken` of the
-    // `asked` bytes.
-    void NoteDelivery(std::size_t asked, std::size_t taken);
 
     // Records that the line has gone, for `reason` (the first reason stays).
     void MarkGone(std::string reason);
@@ -151,6 +161,31 @@ private:
     // the device has gone. cancelledInARow_ is the reading thread's own.
     std::atomic<std::uint32_t> purges_{0};
     int cancelledInARow_ = 0;
+    // The system's own part of Purge: empties the driver's queues.
+    void PurgeDriver();
+
+    // The read-ahead, the reading thread's own: ahead_[aheadBegin_,
+    // aheadEnd_) is what reads took from the driver and have not handed
+    // out, valid while the purge count is aheadPurges_ (Purge runs on
+    // another thread and only counts; the reader drops what a purge made
+    // stale). A read of the driver starts with driverReadMutex_ held, and a
+    // purge runs with it held, so that each comes wholly before the other.
+    static constexpr std::size_t kReadAheadBytes = 4096;
+    std::array<std::uint8_t, kReadAheadBytes> ahead_{};
+    std::size_t aheadBegin_ = 0;
+    std::size_t aheadEnd_ = 0;
+    std::uint32_t aheadPurges_ = 0;
+    std::mutex driverReadMutex_;
+    // Hands out up to n read-ahead bytes into dest; returns how many.
+    std::size_t TakeAhead(std::uint8_t* dest, std::size_t n);
+    // The read-ahead emptied, for a read of the driver into it (up to
+    // kReadAheadBytes) that starts with driverReadMutex_ held.
+    std::uint8_t* AheadRoom();
+    // Of the `k` bytes that the read into AheadRoom gave, hands up to `n`
+    // to dest (the reading caller's, taken before any purge that came
+    // since) and keeps the rest for later reads, unless a purge has come
+    // since the read started: they came before it. Returns the bytes handed.
+    std::size_t TakeRead(std::size_t k, std::uint8_t* dest, std::size_t n);
 
     // LineFreeAt, in steady_clock ticks; NoteWritten moves it on for `n`
     // bytes written from `begun` at `rate`, and AwaitLineFree waits for it

@@ -15,12 +15,4 @@ int PollUntil(pollfd* fds, std::size_t count, const Deadline& deadline) {
     }
 }
 
-int PollNow(pollfd* fds, std::size_t count) {
-    for (;;) {
-        const int r = posix::Calls().poll(fds, static_cast<nfds_t>(count), 0);
-        if (r >= 0) return r;
-        if (errno != EINTR) return -1;
-    }
-}
-
 }  // namespace platform

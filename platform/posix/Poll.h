@@ -14,8 +14,4 @@ namespace platform {
 // bounded sleep.
 int PollUntil(pollfd* fds, std::size_t count, const Deadline& deadline);
 
-// poll() without waiting, restarting after signals: poll's count, 0 when
-// nothing is ready, -1 on a poll failure.
-int PollNow(pollfd* fds, std::size_t count);
-
 }  // namespace platform

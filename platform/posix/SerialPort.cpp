@@ -68,16 +68,6 @@ bool IsGoneError(int error) { return error == EIO || error == ENXIO || error == 
 // fail.
 constexpr int kHangUpError = EIO;
 
-// What the driver holds now, up to `n` bytes, without waiting.
-std::size_t ReadAvailable(int fd, std::uint8_t* dest, std::size_t n) {
-    for (;;) {
-        const ssize_t k = Calls().read(fd, dest, n);
-        if (k > 0) return static_cast<std::size_t>(k);
-        if (k < 0 && errno == EINTR) continue;
-        return 0;
-    }
-}
-
 // A hung-up or failing line: spend the rest of the bound waiting for a
 // stop only, so that a caller looping on reads never spins.
 ReadOutcome WaitOutDeadLine(const Deadline& deadline, const Event* stop) {
@@ -144,40 +134,38 @@ bool SerialPort::ApplySettings(const LineSettings& s) {
 
 std::int64_t SerialPort::CurrentSpeed() const { return terminal::Rate(handle_); }
 
-void SerialPort::Purge() {
-    purges_.fetch_add(1, std::memory_order_relaxed);
-    Calls().purge(handle_, TCIOFLUSH);
-}
-
-void SerialPort::NoteDelivery(std::size_t asked, std::size_t taken) {
-    // A single byte asked for says nothing by itself: what else the driver
-    // holds at that moment does.
-    std::size_t came = taken;
-    if (asked == 1) {
-        int queued = 0;
-        if (Calls().ioctl(handle_, FIONREAD, &queued) != 0 || queued < 0) return;
-        came += static_cast<std::size_t>(queued);
-    }
-    packets_.store(came > 1, std::memory_order_relaxed);
-}
+void SerialPort::PurgeDriver() { Calls().purge(handle_, TCIOFLUSH); }
 
 ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs, const Event* stop) {
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
     if (Gone()) return ReadOutcome::Gone;
+    // What an earlier read took from the driver comes first, without a
+    // call to the system.
+    std::size_t got = TakeAhead(dest, n);
+    if (got == n) return ReadOutcome::Completed;
+
+    // Everything the driver holds, in one read into the read-ahead (empty
+    // here): what this read does not need stays there for the next.
+    auto readDriver = [&]() -> ssize_t {
+        ssize_t k;
+        do {
+            const std::lock_guard<std::mutex> lock(driverReadMutex_);
+            k = Calls().read(handle_, AheadRoom(), kReadAheadBytes);
+        } while (k < 0 && errno == EINTR);
+        if (k > 0) got += TakeRead(static_cast<std::size_t>(k), dest + got, n - got);
+        return k;
+    };
+
     const Deadline deadline(boundMs);
     std::int64_t rate = 0;  // read once, at the first partial read
-    std::size_t got = 0;
-    for (bool first = true; got < n; first = false) {
+    bool lineTimeWaited = false;
+    for (bool first = true;; first = false) {
         // Bytes trickling in do not stretch the bound; what came before it
-        // passed is still taken (ReadAvailable below).
+        // passed is still taken (below the loop).
         if (!first && deadline.Passed()) break;
         pollfd fds[2] = {{handle_, POLLIN, 0}, {stop ? stop->Handle() : -1, POLLIN, 0}};
-        // Only a read that had to sleep until bytes came shows how the line
-        // delivers them; what was queued already says nothing about it.
-        int r = PollNow(fds, 2);
-        const bool woke = r == 0;
-        if (woke) r = PollUntil(fds, 2, deadline);
+        const int r = PollUntil(fds, 2, deadline);
         if (r == 0) return ReadOutcome::TimedOut;
         if (r < 0) return WaitOutDeadLine(deadline, stop);
         if (fds[1].revents & POLLIN) return ReadOutcome::Stopped;
@@ -187,13 +175,13 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         const short ev = fds[0].revents;
         const bool hungUp = (ev & (POLLHUP | POLLERR)) != 0;
         if (ev & (POLLIN | POLLHUP | POLLERR)) {
-            // Never more than this read still needs: later bytes stay
-            // queued in the driver for the next read.
-            const ssize_t k = Calls().read(handle_, dest + got, n - got);
+            const ssize_t k = readDriver();
             if (k > 0) {
-                if (woke) NoteDelivery(n - got, static_cast<std::size_t>(k));
-                got += static_cast<std::size_t>(k);
-                if (got == n) break;
+                // Bytes gathered by a wait for their line time say nothing
+                // of how the line delivers; any other read took a delivery
+                // (or what came while the reader was busy).
+                if (!lineTimeWaited) packets_.store(k > 1, std::memory_order_relaxed);
+                if (got == n) return ReadOutcome::Completed;
                 if (hungUp) continue;
                 // Bytes that come in packets wake the poll once a packet.
                 // Bytes that trickle in one by one would wake it for each:
@@ -202,12 +190,14 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
                 if (packets_.load(std::memory_order_relaxed)) continue;
                 if (rate == 0) rate = CurrentSpeed();
                 const int wait = std::min(LineTimeMs(n - got, rate), deadline.RemainingMs());
-                if (wait > 0 && stop && stop->Wait(wait)) return ReadOutcome::Stopped;
-                if (wait > 0 && !stop) PollUntil(nullptr, 0, Deadline(wait));
+                if (wait <= 0) continue;
+                lineTimeWaited = true;
+                if (stop && stop->Wait(wait)) return ReadOutcome::Stopped;
+                if (!stop) PollUntil(nullptr, 0, Deadline(wait));
                 continue;
             }
             const int error = k < 0 ? errno : 0;
-            if (error == EINTR || (error == EAGAIN && !hungUp)) continue;
+            if (error == EAGAIN && !hungUp) continue;
             // End of file (0), an error of a removed device, or a hang-up
             // with nothing left to read: the line is gone.
             if (error == 0 || error == EAGAIN || IsGoneError(error)) {
@@ -218,7 +208,9 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         }
         if (ev & POLLNVAL) return WaitOutDeadLine(deadline, stop);
     }
-    if (got < n) got += ReadAvailable(handle_, dest + got, n - got);
+    // The bound passed after a partial read: what the driver holds by now
+    // still counts.
+    static_cast<void>(readDriver());
     return got == n ? ReadOutcome::Completed : ReadOutcome::TimedOut;
 }
 
@@ -227,6 +219,8 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (Gone()) return 0;
     // Packets wake the read that follows once each, with no wait here.
     if (packets_.load(std::memory_order_relaxed)) return 0;
+    const std::size_t held = ReadAhead();
+    if (held >= count) return 0;
     int queued = 0;
     if (Calls().ioctl(handle_, FIONREAD, &queued) != 0) {
         if (IsGoneError(errno)) {
@@ -235,9 +229,9 @@ int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
         }
         queued = 0;
     }
-    if (queued < 0) queued = 0;
-    if (static_cast<std::size_t>(queued) >= count) return 0;
-    const int wait = std::min(LineTimeMs(count - static_cast<std::size_t>(queued), CurrentSpeed()), boundMs);
+    const std::size_t have = held + static_cast<std::size_t>(std::max(queued, 0));
+    if (have >= count) return 0;
+    const int wait = std::min(LineTimeMs(count - have, CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
     if (stop) return stop->Wait(wait) ? -1 : wait;
     PollUntil(nullptr, 0, Deadline(wait));

@@ -222,8 +222,6 @@ DWORD QueueCounts(HANDLE port, COMSTAT& status) {
     return Calls().clearCommError(port, &errors, &status) ? ERROR_SUCCESS : ::GetLastError();
 }
 
-DWORD ReadChunk(std::size_t n) { return static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)); }
-
 }  // namespace
 
 std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, OpenFailure* failure) {
@@ -334,8 +332,7 @@ std::int64_t SerialPort::CurrentSpeed() const {
     return static_cast<std::int64_t>(d.BaudRate);
 }
 
-void SerialPort::Purge() {
-    purges_.fetch_add(1, std::memory_order_relaxed);
+void SerialPort::PurgeDriver() {
     Calls().purgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
@@ -343,6 +340,10 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
     // A stop event that could not be made counts as set (Event.h).
     if (stop && !stop->Valid()) return ReadOutcome::Stopped;
     if (Gone()) return ReadOutcome::Gone;
+    // What an earlier read took from the driver comes first, without a
+    // call to the system.
+    std::size_t got = TakeAhead(dest, n);
+    if (got == n) return ReadOutcome::Completed;
     const Deadline deadline(boundMs);
     const HANDLE port = handle_;
     const HANDLE done = ThreadIoEvent();
@@ -364,18 +365,37 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         return ReadOutcome::Gone;
     };
 
-    std::size_t got = 0;
     for (bool first = true; got < n; first = false) {
         // A stop already set takes nothing more from the line.
         if (stop && stop->IsSet()) return ReadOutcome::Stopped;
         // Bytes trickling in do not stretch the bound.
         if (!first && deadline.Passed()) return ReadOutcome::TimedOut;
 
-        const std::uint32_t purgesBefore = purges_.load(std::memory_order_relaxed);
+        // One read into the read-ahead (empty here) takes everything the
+        // driver holds, and waits for at least what this read still needs:
+        // a read with all time-outs zero ends once it has its count. A
+        // purge comes wholly before the count and the read, or cancels the
+        // read (PURGE_RXABORT).
         OVERLAPPED ov{};
         ov.hEvent = done;
         DWORD error = ERROR_IO_PENDING;
-        if (!Calls().readFile(port, dest + got, ReadChunk(n - got), nullptr, &ov)) error = ::GetLastError();
+        std::uint32_t purgesBefore;
+        {
+            const std::lock_guard<std::mutex> lock(driverReadMutex_);
+            COMSTAT status{};
+            std::size_t queued = 0;
+            if (const DWORD countError = QueueCounts(port, status); countError == ERROR_SUCCESS) {
+                queued = status.cbInQue;
+            } else if (IsGoneError(countError)) {
+                error = countError;
+            }
+            const DWORD ask = static_cast<DWORD>(std::min(std::max(n - got, queued), kReadAheadBytes));
+            std::uint8_t* const room = AheadRoom();
+            purgesBefore = purges_.load();
+            if (error == ERROR_IO_PENDING && !Calls().readFile(port, room, ask, nullptr, &ov)) {
+                error = ::GetLastError();
+            }
+        }
         DWORD moved = 0;
         if (error == ERROR_IO_PENDING) {
             const DWORD r =
@@ -383,9 +403,9 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
             if (r != WAIT_OBJECT_0 + doneIndex) {
                 const DWORD waitError = r == WAIT_FAILED ? ::GetLastError() : ERROR_SUCCESS;
                 // Time-out, stop or a failed wait: the read is cancelled and
-                // waited for, so it cannot fill `dest` later; what it had
+                // waited for, so it cannot fill anything later; what it had
                 // taken counts as read.
-                got += CancelAndCollect(port, ov);
+                got += TakeRead(CancelAndCollect(port, ov), dest + got, n - got);
                 if (got >= n) return ReadOutcome::Completed;
                 if (r == WAIT_TIMEOUT) return ReadOutcome::TimedOut;
                 if (stop && r == WAIT_OBJECT_0) return ReadOutcome::Stopped;
@@ -393,7 +413,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
             }
             error = Calls().getOverlappedResult(port, &ov, &moved, FALSE) ? ERROR_SUCCESS : ::GetLastError();
         }
-        got += moved;
+        got += TakeRead(moved, dest + got, n - got);
         if (moved > 0) cancelledInARow_ = 0;
         if (error == ERROR_SUCCESS && moved > 0) continue;
         if (got >= n) return ReadOutcome::Completed;
@@ -402,7 +422,7 @@ ReadOutcome SerialPort::ReadExact(std::uint8_t* dest, std::size_t n, int boundMs
         // success with no bytes. After our own purge the read goes on for
         // the rest; otherwise only so many times in a row.
         if (error == ERROR_SUCCESS || error == ERROR_OPERATION_ABORTED) {
-            if (purges_.load(std::memory_order_relaxed) != purgesBefore) {
+            if (purges_.load() != purgesBefore) {
                 cancelledInARow_ = 0;
                 continue;
             }
@@ -469,16 +489,17 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t n, const Event* sto
 int SerialPort::AwaitBytes(std::size_t count, int boundMs, const Event* stop) {
     if (stop && !stop->Valid()) return -1;
     if (Gone()) return 0;
+    std::size_t held = ReadAhead();
+    if (held >= count) return 0;
     COMSTAT status{};
-    std::size_t queued = 0;
     if (const DWORD error = QueueCounts(handle_, status); error == ERROR_SUCCESS) {
-        queued = status.cbInQue;
+        held += status.cbInQue;
     } else if (IsGoneError(error)) {
         MarkGone(SystemErrorText(static_cast<int>(error)));
         return 0;
     }
-    if (queued >= count) return 0;
-    const int wait = std::min(LineTimeMs(count - queued, CurrentSpeed()), boundMs);
+    if (held >= count) return 0;
+    const int wait = std::min(LineTimeMs(count - held, CurrentSpeed()), boundMs);
     if (wait <= 0) return 0;
     if (stop) return stop->Wait(wait) ? -1 : wait;
     ::Sleep(static_cast<DWORD>(wait));

@@ -38,11 +38,12 @@ protected:
         platform::SetPortDirectory("");
     }
 
-    // Bytes waiting in the port's input queue.
+    // Bytes waiting for the port's next reads: in its read-ahead and in
+    // the driver's input queue.
     int Pending() const {
         int n = -1;
         ioctl(port_->handle(), FIONREAD, &n);
-        return n;
+        return n < 0 ? n : n + static_cast<int>(port_->ReadAhead());
     }
 
     bool WaitForPending(int n) {

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "platform/posix/SystemCalls.h"
 #include "tests/platform/TestSupport.h"
 #include "tests/support/LineTimeChecks.h"
+#include "tests/support/ReadAheadChecks.h"
 
 namespace zonter_test {
 namespace {
@@ -41,6 +43,9 @@ struct DriverScript {
 };
 
 DriverScript script;
+// The system's reads of the port's descriptor, and the bytes they gave.
+std::atomic<int> portReads{0};
+std::atomic<std::size_t> portBytesRead{0};
 
 int ScriptedPoll(pollfd* fds, nfds_t count, int timeoutMs) {
     bool forPort = false;
@@ -57,12 +62,15 @@ int ScriptedPoll(pollfd* fds, nfds_t count, int timeoutMs) {
 }
 
 ssize_t ScriptedRead(int fd, void* buf, std::size_t n) {
+    if (fd == script.fd) ++portReads;
     if (fd == script.fd && script.readEndOfFile) return 0;
     if (fd == script.fd && script.readError != 0) {
         errno = script.readError;
         return -1;
     }
-    return SystemTable().read(fd, buf, n);
+    const ssize_t k = SystemTable().read(fd, buf, n);
+    if (fd == script.fd && k > 0) portBytesRead += static_cast<std::size_t>(k);
+    return k;
 }
 
 ssize_t ScriptedWrite(int fd, const void* buf, std::size_t n) {
@@ -110,6 +118,8 @@ protected:
         ASSERT_TRUE(port_);
         script = {};
         script.fd = port_->handle();
+        portReads = 0;
+        portBytesRead = 0;
     }
 
     const SystemCalls table_ = ScriptedTable();
@@ -190,6 +200,40 @@ TEST_F(ScriptedDriverTest, RemovalAndHangUpAnswersMakeTheLineGoneAtOnce) {
 TEST_F(ScriptedDriverTest, AWriteTheDriverReportsSentAtOnceTakesItsLineTime) {
     script.emptyOutputQueue = true;
     testing_support::ExpectAFrameTakesItsLineTime(*port_);
+}
+
+// The peer's writes arrive at the pseudo-terminal's driver as they are
+// written; the table counts what the port reads of them.
+class PeerLine : public testing_support::ScriptedLine {
+public:
+    explicit PeerLine(const std::unique_ptr<platform::PseudoTerminal>& peer,
+                      const std::unique_ptr<platform::SerialPort>& port)
+        : peer_(peer), port_(port) {}
+
+    void Deliver(std::span<const std::uint8_t> bytes) override {
+        const std::size_t before = Taken() + Queued();
+        ASSERT_TRUE(peer_->WriteAll(bytes));
+        EXPECT_TRUE(WaitUntil([&] { return Taken() + Queued() >= before + bytes.size(); }));
+    }
+    std::size_t Taken() override { return portBytesRead; }
+    int Reads() override { return portReads; }
+
+private:
+    std::size_t Queued() const {
+        int n = 0;
+        SystemTable().ioctl(port_->handle(), FIONREAD, &n);
+        return static_cast<std::size_t>(std::max(n, 0));
+    }
+    const std::unique_ptr<platform::PseudoTerminal>& peer_;
+    const std::unique_ptr<platform::SerialPort>& port_;
+};
+
+TEST_F(ScriptedDriverTest, ReadsAreServedFromTheReadAheadWhateverTheDelivery) {
+    PeerLine line(peer_, port_);
+    testing_support::ExpectTheReadAheadServesEveryDelivery([&] {
+        Reopen();
+        return testing_support::ScriptedPort{port_.get(), &line};
+    });
 }
 
 TEST_F(ScriptedDriverTest, ARefusedSettingsChangeKeepsTheSystemsErrorNumber) {

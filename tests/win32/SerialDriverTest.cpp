@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "platform/win32/SystemCalls.h"
 #include "platform/win32/Windows.h"
 #include "tests/support/LineTimeChecks.h"
+#include "tests/support/ReadAheadChecks.h"
 #include "tests/support/WaitFor.h"
 
 namespace zonter_test {
@@ -62,6 +64,8 @@ struct ScriptedComm {
     std::uint8_t* dest = nullptr;
     DWORD want = 0;
     DWORD moved = 0;
+    int readCalls = 0;           // ReadFile calls so far
+    std::size_t bytesTaken = 0;  // bytes reads have moved out of `input`
 
     ScriptedComm() {
         dcb.DCBlength = sizeof dcb;
@@ -87,6 +91,7 @@ struct ScriptedComm {
         while (pending && moved < want && !input.empty()) {
             dest[moved++] = input.front();
             input.pop_front();
+            ++bytesTaken;
         }
         if (pending && moved == want) {
             Complete(pending, ERROR_SUCCESS, moved);
@@ -94,10 +99,13 @@ struct ScriptedComm {
         }
     }
 
-    void Feed(std::initializer_list<std::uint8_t> bytes) {
+    void Feed(std::span<const std::uint8_t> bytes) {
         const std::lock_guard<std::mutex> lock(mutex);
-        input.insert(input.end(), bytes);
+        input.insert(input.end(), bytes.begin(), bytes.end());
         TakeInput();
+    }
+    void Feed(std::initializer_list<std::uint8_t> bytes) {
+        Feed(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
     }
 
     bool ReadPending() {
@@ -147,6 +155,7 @@ BOOL WINAPI ScriptedSetCommTimeouts(HANDLE, LPCOMMTIMEOUTS timeouts) {
 BOOL WINAPI ScriptedReadFile(HANDLE, LPVOID buffer, DWORD n, LPDWORD, LPOVERLAPPED ov) {
     const std::lock_guard<std::mutex> lock(comm->mutex);
     ::ResetEvent(ov->hEvent);
+    ++comm->readCalls;
     if (!comm->readAnswers.empty()) {
         const Answer answer = comm->readAnswers.front();
         comm->readAnswers.pop_front();
@@ -441,6 +450,29 @@ TEST_F(Win32SerialDriverTest, AReadCancelledAsASuccessWithNoBytesTakesTheQueuedB
     EXPECT_EQ(port_->ReadExact(dest.data(), dest.size(), 10000, &stop), ReadOutcome::Completed);
     EXPECT_LT(testing_support::MillisSince(start), 2000);
     EXPECT_EQ(dest, (std::array<std::uint8_t, 4>{5, 6, 7, 8}));
+}
+
+// The scripted driver as the read-ahead table sees it: each arrival is
+// queued at once, and reads take it as the driver completes them.
+class CommLine : public testing_support::ScriptedLine {
+public:
+    void Deliver(std::span<const std::uint8_t> bytes) override { comm->Feed(bytes); }
+    std::size_t Taken() override {
+        const std::lock_guard<std::mutex> lock(comm->mutex);
+        return comm->bytesTaken;
+    }
+    int Reads() override {
+        const std::lock_guard<std::mutex> lock(comm->mutex);
+        return comm->readCalls;
+    }
+};
+
+TEST_F(Win32SerialDriverTest, ReadsAreServedFromTheReadAheadWhateverTheDelivery) {
+    CommLine line;
+    testing_support::ExpectTheReadAheadServesEveryDelivery([&] {
+        Open();
+        return testing_support::ScriptedPort{port_.get(), &line};
+    });
 }
 
 struct SettingsRow {
