@@ -157,8 +157,8 @@ TEST_F(Monitor, ReplaysACaptureIntoTheMainWindowAndRefusesAMalformedFile) {
     EXPECT_EQ(Text(IDC_RAW_IN), protocols::HexBytes(testing_support::HaltenKeyedFrame(1)));
 }
 
-// A log of `rows` rows: the controller's frames, with a display frame
-// after every third.
+// A log of `rows` rows, 125 ms apart: every fourth a display frame, the
+// others the controller's.
 std::string LogText(int rows) {
     std::string text = protocols::SessionCsvHeader();
     for (int k = 0; k < rows; ++k) {
@@ -166,8 +166,8 @@ std::string LogText(int rows) {
         const std::vector<std::uint8_t> bytes = testing_support::HaltenKeyedFrame(static_cast<std::uint8_t>(k));
         text += protocols::SessionCsvLine(
             {protocols::WallTimeAfter({2026, 12, 9, 16, 37, 28, 123}, 125 * k),
-             display ? protocols::Direction::ToController : protocols::Direction::FromController, 125.0,
-             std::vector<std::uint8_t>(bytes.begin(), bytes.end()), display ? std::nullopt : std::optional<int>(k), 7});
+             display ? protocols::Direction::ToController : protocols::Direction::FromController, 125.0, bytes,
+             display ? std::nullopt : std::optional<int>(k), 7});
     }
     return text;
 }
