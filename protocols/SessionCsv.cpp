@@ -1,5 +1,6 @@
 #include "protocols/SessionCsv.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -25,6 +26,10 @@ constexpr std::size_t kMaxLineBytes = 1024;
 constexpr std::size_t kMaxDtIntegerDigits = 13;
 constexpr std::size_t kMaxDtFractionDigits = 9;
 constexpr std::size_t kMaxIntegerDigits = 10;
+constexpr std::string_view kTimeShape = "dddd-dd-ddTdd:dd:dd.ddd";
+// The shortest data line, with its line end: a time, a direction, one
+// byte, the separators.
+constexpr std::size_t kShortestLineBytes = kTimeShape.size() + std::string_view("КМ→").size() + 2 + (kFields - 1) + 1;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -43,16 +48,16 @@ int Number(std::string_view s, std::size_t at, std::size_t width) {
 }
 
 // "ГГГГ-ММ-ДДTчч:мм:сс.ммм"; the message when it is not.
-std::optional<std::string> ReadTime(std::string_view s, WallTime& t) {
-    static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd.ddd";
-    bool shaped = s.size() == kShape.size();
+std::optional<std::string> ReadTime(std::string_view s, std::int64_t& ms) {
+    bool shaped = s.size() == kTimeShape.size();
     for (std::size_t i = 0; shaped && i < s.size(); ++i) {
-        shaped = kShape[i] == 'd' ? IsDigit(s[i]) : s[i] == kShape[i];
+        shaped = kTimeShape[i] == 'd' ? IsDigit(s[i]) : s[i] == kTimeShape[i];
     }
     if (!shaped) return "время: ожидается ГГГГ-ММ-ДДTчч:мм:сс.ммм";
-    t = WallTime{Number(s, 0, 4),  Number(s, 5, 2),  Number(s, 8, 2), Number(s, 11, 2),
-                 Number(s, 14, 2), Number(s, 17, 2), Number(s, 20, 3)};
+    const WallTime t{Number(s, 0, 4),  Number(s, 5, 2),  Number(s, 8, 2), Number(s, 11, 2),
+                     Number(s, 14, 2), Number(s, 17, 2), Number(s, 20, 3)};
     if (!IsValidWallTime(t)) return "время: такой даты или времени суток не бывает";
+    ms = MillisecondsBetween(kSessionEpoch, t);
     return std::nullopt;
 }
 
@@ -67,7 +72,7 @@ std::optional<std::string> ReadDirection(std::string_view s, Direction& d) {
 }
 
 // Empty, or an optional minus, digits, and optionally a point and digits.
-std::optional<std::string> ReadDt(std::string_view s, std::optional<double>& dt) {
+std::optional<std::string> ReadDt(std::string_view s, SessionRecord& row) {
     if (s.empty()) return std::nullopt;
     static const std::string kMessage = "dt_мс: ожидается число миллисекунд (например 160.3) или пустое поле";
     const std::size_t sign = s[0] == '-' ? 1 : 0;
@@ -83,34 +88,35 @@ std::optional<std::string> ReadDt(std::string_view s, std::optional<double>& dt)
     double value = 0;
     const auto [ptr, error] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (error != std::errc{} || ptr != s.data() + s.size()) return kMessage;
-    dt = value;
+    row.dtMs = value;
+    row.present |= SessionRecord::kHasDt;
     return std::nullopt;
 }
 
-std::optional<std::string> ReadBytes(std::string_view s, std::vector<std::uint8_t>& bytes) {
+std::optional<std::string> ReadBytes(std::string_view s, SessionRecord& row) {
     if (s.empty()) return "байты: нет ни одного байта";
-    // Room for every pair a line can hold, so that a long list is told from
-    // a malformed one.
-    std::array<std::uint8_t, kMaxLineBytes / 3 + 1> read{};
+    if (const std::optional<std::size_t> count = ReadHexPairs(s, row.bytes)) {
+        row.length = static_cast<std::uint8_t>(*count);
+        return std::nullopt;
+    }
+    // Too many for a frame, or no pairs: told apart with room for every
+    // pair a line can hold.
+    std::array<std::uint8_t, kMaxLineBytes / 3 + 1> read;
     const std::optional<std::size_t> count = ReadHexPairs(s, read);
     if (!count) return "байты: ожидаются пары шестнадцатеричных цифр через пробел";
-    if (*count > kSessionRowMaxBytes) {
-        return "байты: их " + std::to_string(*count) + ", а в кадре не больше " + std::to_string(kSessionRowMaxBytes);
-    }
-    bytes.assign(read.begin(), read.begin() + static_cast<std::ptrdiff_t>(*count));
-    return std::nullopt;
+    return "байты: их " + std::to_string(*count) + ", а в кадре не больше " + std::to_string(kSessionRowMaxBytes);
 }
 
 // Empty, or a whole number that fits an int.
-std::optional<std::string> ReadValue(std::string_view s, std::string_view name, std::optional<int>& value) {
+std::optional<std::string> ReadValue(std::string_view s, std::string_view name, std::int32_t& value, std::uint8_t bit,
+                                     std::uint8_t& present) {
     if (s.empty()) return std::nullopt;
     const std::size_t sign = s[0] == '-' ? 1 : 0;
     const std::size_t digits = DigitsAt(s, sign);
-    int v = 0;
     if (digits > 0 && digits <= kMaxIntegerDigits && sign + digits == s.size()) {
-        const auto [ptr, error] = std::from_chars(s.data(), s.data() + s.size(), v);
+        const auto [ptr, error] = std::from_chars(s.data(), s.data() + s.size(), value);
         if (error == std::errc{} && ptr == s.data() + s.size()) {
-            value = v;
+            present |= bit;
             return std::nullopt;
         }
     }
@@ -118,7 +124,7 @@ std::optional<std::string> ReadValue(std::string_view s, std::string_view name, 
 }
 
 // One data line; the message of the first field that is wrong.
-std::optional<std::string> ReadRow(std::string_view line, SessionRow& row) {
+std::optional<std::string> ReadRow(std::string_view line, SessionRecord& row) {
     if (line.size() > kMaxLineBytes) return "строка длиннее " + std::to_string(kMaxLineBytes) + " байтов";
     std::array<std::string_view, kFields> fields;
     std::size_t count = 0;
@@ -134,12 +140,12 @@ std::optional<std::string> ReadRow(std::string_view line, SessionRow& row) {
     if (count != kFields) {
         return "ожидается " + std::to_string(kFields) + " полей через «;», а их " + std::to_string(count);
     }
-    if (auto e = ReadTime(fields[0], row.time)) return e;
+    if (auto e = ReadTime(fields[0], row.timeMs)) return e;
     if (auto e = ReadDirection(fields[1], row.direction)) return e;
-    if (auto e = ReadDt(fields[2], row.dtMs)) return e;
-    if (auto e = ReadBytes(fields[3], row.bytes)) return e;
-    if (auto e = ReadValue(fields[4], "V/T", row.vt)) return e;
-    if (auto e = ReadValue(fields[5], "P", row.p)) return e;
+    if (auto e = ReadDt(fields[2], row)) return e;
+    if (auto e = ReadBytes(fields[3], row)) return e;
+    if (auto e = ReadValue(fields[4], "V/T", row.vt, SessionRecord::kHasVt, row.present)) return e;
+    if (auto e = ReadValue(fields[5], "P", row.p, SessionRecord::kHasP, row.present)) return e;
     return std::nullopt;
 }
 
@@ -170,33 +176,66 @@ std::string SessionCsvLine(const SessionRow& row) {
     return line;
 }
 
-SessionReadResult ReadSessionCsv(std::string_view text) { return ReadSessionCsv(text, kSessionMaxRows); }
+SessionRow RowOf(const SessionRecord& record) {
+    SessionRow row;
+    row.time = WallTimeAfter(kSessionEpoch, record.timeMs);
+    row.direction = record.direction;
+    if (record.present & SessionRecord::kHasDt) row.dtMs = record.dtMs;
+    row.bytes.assign(record.bytes.begin(), record.bytes.begin() + record.length);
+    if (record.present & SessionRecord::kHasVt) row.vt = record.vt;
+    if (record.present & SessionRecord::kHasP) row.p = record.p;
+    return row;
+}
 
-SessionReadResult ReadSessionCsv(std::string_view text, std::size_t maxRows) {
-    SessionReadResult result;
-    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+SessionLog ParseSessionCsv(std::string_view text, std::size_t maxRows, const SessionProgress& progress) {
+    SessionLog log;
+    // The progress counts from the start of the whole text.
+    const std::size_t mark = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    text.remove_prefix(mark);
     TextLines lines(text);
     std::string_view line;
     if (!lines.Next(line)) {
-        result.error = ReadError{1, "файл пуст: нет строки заголовка"};
-        return result;
+        log.error = ReadError{1, "файл пуст: нет строки заголовка"};
+        return log;
     }
     if (line != kHeader) {
-        result.error = ReadError{1, "заголовок: ожидается «" + std::string(kHeader) + "»"};
-        return result;
+        log.error = ReadError{1, "заголовок: ожидается «" + std::string(kHeader) + "»"};
+        return log;
     }
+    // Room for as many rows as the text can hold: what stays unused is
+    // never touched, so takes no memory.
+    log.rows.reserve(std::min(maxRows, text.size() / kShortestLineBytes + 1));
+    std::size_t nextProgress = kSessionProgressBytes;
     while (lines.Next(line)) {
-        if (result.rows.size() == maxRows) {
-            result.error = ReadError{lines.Number(), "больше " + std::to_string(maxRows) + " строк данных"};
-            return result;
+        if (log.rows.size() == maxRows) {
+            log.error = ReadError{lines.Number(), "больше " + std::to_string(maxRows) + " строк данных"};
+            return log;
         }
-        SessionRow row;
-        if (auto message = ReadRow(line, row)) {
-            result.error = ReadError{lines.Number(), std::move(*message)};
-            return result;
+        if (auto message = ReadRow(line, log.rows.emplace_back())) {
+            log.rows.pop_back();
+            log.error = ReadError{lines.Number(), std::move(*message)};
+            return log;
         }
-        result.rows.push_back(std::move(row));
+        const std::size_t read = mark + lines.Position();
+        if (progress && read >= nextProgress) {
+            nextProgress = read + kSessionProgressBytes;
+            if (!progress(read)) {
+                log.stopped = true;
+                return log;
+            }
+        }
     }
+    return log;
+}
+
+SessionReadResult ReadSessionCsv(std::string_view text) { return ReadSessionCsv(text, kSessionMaxRows); }
+
+SessionReadResult ReadSessionCsv(std::string_view text, std::size_t maxRows) {
+    SessionLog log = ParseSessionCsv(text, maxRows);
+    SessionReadResult result;
+    result.rows.reserve(log.rows.size());
+    for (const SessionRecord& record : log.rows) result.rows.push_back(RowOf(record));
+    result.error = std::move(log.error);
     return result;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,5 +60,45 @@ struct SessionReadResult {
 [[nodiscard]] SessionReadResult ReadSessionCsv(std::string_view text);
 // The same with another bound on the rows.
 [[nodiscard]] SessionReadResult ReadSessionCsv(std::string_view text, std::size_t maxRows);
+
+// ----- a log of a million rows ---------------------------------------------
+
+// The zero of SessionRecord::timeMs.
+inline constexpr WallTime kSessionEpoch{0, 1, 1, 0, 0, 0, 0};
+
+// A row in a fixed size: a log of a million rows is kept without an
+// allocation per row. Holds exactly what a SessionRow holds.
+struct SessionRecord {
+    static constexpr std::uint8_t kHasDt = 1, kHasVt = 2, kHasP = 4;
+
+    std::int64_t timeMs = 0;     // the local time, in ms after kSessionEpoch
+    double dtMs = 0;             // with kHasDt
+    std::int32_t vt = 0, p = 0;  // with kHasVt, kHasP
+    std::array<std::uint8_t, kSessionRowMaxBytes> bytes{};
+    std::uint8_t length = 0;  // bytes used, 1..20
+    Direction direction = Direction::FromController;
+    std::uint8_t present = 0;  // the kHas... bits of the values it has
+};
+static_assert(sizeof(SessionRecord) <= 48);
+
+[[nodiscard]] SessionRow RowOf(const SessionRecord& record);
+
+struct SessionLog {
+    std::vector<SessionRecord> rows;  // on an error or a stop, the rows before
+    std::optional<ReadError> error;
+    bool stopped = false;  // the progress asked to stop
+};
+
+// Told how many bytes of the text have been read; returns false to stop.
+using SessionProgress = std::function<bool(std::size_t read)>;
+// Bytes read between two calls of a SessionProgress.
+inline constexpr std::size_t kSessionProgressBytes = 256 * 1024;
+
+// Reads a log by the rule of ReadSessionCsv, with its messages, into
+// fixed-size rows (ReadSessionCsv is this, turned into SessionRows). Calls
+// `progress`, when given, each time another kSessionProgressBytes of the
+// text have been read, at a line's end.
+[[nodiscard]] SessionLog ParseSessionCsv(std::string_view text, std::size_t maxRows = kSessionMaxRows,
+                                         const SessionProgress& progress = {});
 
 }  // namespace protocols

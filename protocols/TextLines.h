@@ -26,6 +26,8 @@ public:
 
     // 1-based number of the line Next gave last; 0 before the first.
     [[nodiscard]] int Number() const { return number_; }
+    // Bytes of the text taken so far, line ends included.
+    [[nodiscard]] std::size_t Position() const { return pos_; }
 
 private:
     std::string_view text_;

@@ -15,7 +15,7 @@ const ControlTemplate kMonitorControls[] = {
     {IDC_MON_LIST, "IDC_MON_LIST", ControlKind::List, nullptr, kBorder, 6, 6, 508, 168},
     {IDC_MON_PAUSE, "IDC_MON_PAUSE", ControlKind::CheckBox, "Пауза", kNoStyle, 6, 181, 40, 10},
     {IDC_MON_LOG, "IDC_MON_LOG", ControlKind::PushButton, kLogStart, kNoStyle, 50, 179, 76, 14},
-    {IDC_MON_OPEN, "IDC_MON_OPEN", ControlKind::PushButton, "Открыть запись…", kNoStyle, 228, 179, 72, 14},
+    {IDC_MON_OPEN, "IDC_MON_OPEN", ControlKind::PushButton, kOpenStart, kNoStyle, 228, 179, 72, 14},
     {IDC_MON_BACK, "IDC_MON_BACK", ControlKind::PushButton, "←", kDisabled, 304, 179, 18, 14},
     {IDC_MON_FORWARD, "IDC_MON_FORWARD", ControlKind::PushButton, "→", kDisabled, 324, 179, 18, 14},
     {IDC_MON_PLAY, "IDC_MON_PLAY", ControlKind::PushButton, kPlay, kDisabled, 346, 179, 58, 14},

@@ -14,6 +14,9 @@ inline constexpr const char* kColumnDescrambled = "Расшифровка";
 
 inline constexpr const char* kLogStart = "Записать журнал…";
 inline constexpr const char* kLogStop = "Стоп";
+// "Открыть запись…" turns into "Отмена" while a file is being read.
+inline constexpr const char* kOpenStart = "Открыть запись…";
+inline constexpr const char* kOpenCancel = "Отмена";
 inline constexpr const char* kPlay = "Воспроизвести";
 inline constexpr const char* kPlayStop = "Остановить";
 
@@ -35,6 +38,8 @@ inline constexpr const char* kReplayOpenFailedFormat = "Не удалось от
 inline constexpr const char* kReplayBadLineFormat = "Файл %s, строка %d: %s";
 inline constexpr const char* kReplayPositionFormat = "%s: кадр %llu из %llu";
 inline constexpr const char* kReplayEmpty = "В файле %s нет кадров контроллера";
+inline constexpr const char* kReplayReadingFormat = "Чтение %s: %d %%";
+inline constexpr const char* kReplayCancelledFormat = "Чтение %s отменено";
 
 inline constexpr const char* kOpenQuestion = "Открыть запись или журнал";
 inline constexpr const char* kSaveQuestion = "Записать журнал";

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 
 #include "link/FrameTaps.h"
 #include "link/LinkState.h"
 #include "platform/NewFile.h"
-#include "platform/ReadFile.h"
 #include "platform/SystemError.h"
 #include "platform/ui/FormatText.h"
-#include "protocols/CaptureReader.h"
 #include "protocols/Codecs.h"
 #include "protocols/FrameText.h"
 #include "res/DialogTemplates.h"
@@ -93,7 +92,10 @@ CMonitorDlg::CMonitorDlg(platform::ui::DialogBase* parent, linkcore::LinkState& 
     OnNotify(Notification::Clicked, IDC_MON_PLAY, [this](int) { OnPlayClicked(); });
 }
 
-CMonitorDlg::~CMonitorDlg() { StopListening(); }
+CMonitorDlg::~CMonitorDlg() {
+    EndReplayRead();
+    StopListening();
+}
 
 bool CMonitorDlg::OnInitDialog() {
     DialogBase::OnInitDialog();
@@ -112,7 +114,9 @@ bool CMonitorDlg::OnInitDialog() {
 }
 
 void CMonitorDlg::OnCancel() {
-    // Closing the monitor ends its listening; a running log is written.
+    // Closing the monitor ends its listening and a reading; a running log
+    // is written.
+    EndReplayRead();
     if (logging_) StopLog();
     StopReplayPlay();
     StopListening();
@@ -120,6 +124,7 @@ void CMonitorDlg::OnCancel() {
 }
 
 void CMonitorDlg::OnDestroy() {
+    EndReplayRead();
     if (logging_) StopLog();
     StopReplayPlay();
     StopListening();
@@ -370,6 +375,10 @@ void CMonitorDlg::StopLog() {
 // ----- replay --------------------------------------------------------------
 
 void CMonitorDlg::OnOpenClicked() {
+    if (reading_) {
+        CancelReplayRead();
+        return;
+    }
     platform::ui::FileQuestion question;
     question.title = res::kOpenQuestion;
     question.filterName = res::kFileFilter;
@@ -379,62 +388,83 @@ void CMonitorDlg::OnOpenClicked() {
 }
 
 bool CMonitorDlg::OpenReplay(const std::string& path) {
-    const std::string name = FileNameOf(path);
-    const platform::ReadFileResult file = platform::ReadWholeFile(path, kMaxReplayBytes);
-    if (!file.read) {
-        SetStatus(FormatText(res::kReplayOpenFailedFormat, name.c_str(),
-                             file.tooLarge ? "файл слишком велик" : platform::SystemErrorText(file.error).c_str()));
-        return false;
-    }
+    if (reading_) return false;
+    const monitor::ReplayKind kind =
+        EndsWithNoCase(path, ".csv") ? monitor::ReplayKind::SessionLog : monitor::ReplayKind::Capture;
+    const protocols::Codec& capturing = protocols::CaptureCodec();
+    const double captureFrameMs = FrameMs(capturing, static_cast<int>(capturing.Info().connect.speed));
+    reading_ = true;
+    readName_ = FileNameOf(path);
+    const unsigned number = ++readNumber_;
+    stopRead_.store(false);
+    SetDlgItemText(IDC_MON_OPEN, res::kOpenCancel);
+    SetStatus(FormatText(res::kReplayReadingFormat, readName_.c_str(), 0));
+    // The worker only reads the file, and posts the progress (at each
+    // whole percent) and the outcome to the dialog.
+    reader_.Start([this, path, kind, captureFrameMs, number] {
+        int shown = 0;
+        auto read = std::make_shared<monitor::ReplayRead>(monitor::ReadReplayFile(
+            path, kind, kMaxReplayBytes, captureFrameMs, [&](std::size_t done, std::size_t size) {
+                if (stopRead_.load()) return false;
+                const int percent = static_cast<int>(done * 100 / size);
+                if (percent != shown) {
+                    shown = percent;
+                    PostToDialog([this, number, percent] { ShowReadProgress(number, percent); });
+                }
+                return true;
+            }));
+        PostToDialog([this, number, read] { FinishReplayRead(number, std::move(*read)); });
+    });
+    return true;
+}
 
-    std::vector<monitor::ReplayFrame> frames;
-    if (EndsWithNoCase(path, ".csv")) {
-        const protocols::SessionReadResult read = protocols::ReadSessionCsv(file.contents);
-        if (read.error) {
-            SetStatus(
-                FormatText(res::kReplayBadLineFormat, name.c_str(), read.error->line, read.error->message.c_str()));
-            return false;
-        }
-        const protocols::WallTime* first = nullptr;
-        for (const protocols::SessionRow& row : read.rows) {
-            if (row.direction != Direction::FromController) continue;
-            if (first == nullptr) first = &row.time;
-            monitor::ReplayFrame f;
-            f.atMs = std::max<std::int64_t>(0, protocols::MillisecondsBetween(*first, row.time));
-            std::copy_n(row.bytes.begin(), std::min(row.bytes.size(), f.bytes.size()), f.bytes.begin());
-            frames.push_back(f);
-        }
-    } else {
-        const protocols::CaptureReadResult read = protocols::ReadCaptureFile(file.contents);
-        if (read.error) {
-            SetStatus(
-                FormatText(res::kReplayBadLineFormat, name.c_str(), read.error->line, read.error->message.c_str()));
-            return false;
-        }
-        // A capture's frames followed each other without gaps on the line.
-        const protocols::Codec& capturing = protocols::CaptureCodec();
-        const double frameMs = FrameMs(capturing, static_cast<int>(capturing.Info().connect.speed));
-        for (std::size_t k = 0; k < read.frames.size(); ++k) {
-            monitor::ReplayFrame f;
-            f.atMs = static_cast<std::int64_t>(k * frameMs);
-            f.bytes = read.frames[k];
-            frames.push_back(f);
-        }
+void CMonitorDlg::ShowReadProgress(unsigned reading, int percent) {
+    if (!reading_ || reading != readNumber_) return;
+    SetStatus(FormatText(res::kReplayReadingFormat, readName_.c_str(), percent));
+}
+
+void CMonitorDlg::CancelReplayRead() {
+    if (!reading_) return;
+    EndReplayRead();
+    SetStatus(FormatText(res::kReplayCancelledFormat, readName_.c_str()));
+}
+
+// Stops the worker and waits for it: it stops within one progress step.
+void CMonitorDlg::EndReplayRead() {
+    if (!reading_) return;
+    stopRead_.store(true);
+    reader_.Join();
+    reading_ = false;
+    SetDlgItemText(IDC_MON_OPEN, res::kOpenStart);
+}
+
+void CMonitorDlg::FinishReplayRead(unsigned reading, monitor::ReplayRead read) {
+    if (!reading_ || reading != readNumber_) return;
+    EndReplayRead();
+    const char* name = readName_.c_str();
+    if (!read.opened) {
+        SetStatus(
+            FormatText(res::kReplayOpenFailedFormat, name,
+                       read.tooLarge ? "файл слишком велик" : platform::SystemErrorText(read.systemError).c_str()));
+        return;
     }
-    if (frames.empty()) {
-        SetStatus(FormatText(res::kReplayEmpty, name.c_str()));
-        return false;
+    if (read.error) {
+        SetStatus(FormatText(res::kReplayBadLineFormat, name, read.error->line, read.error->message.c_str()));
+        return;
+    }
+    if (read.frames.empty()) {
+        SetStatus(FormatText(res::kReplayEmpty, name));
+        return;
     }
 
     StopReplayPlay();
-    replay_ = std::move(frames);
-    replayName_ = name;
+    replay_ = std::move(read.frames);
+    replayName_ = readName_;
     replayIndex_ = 0;
     statusNote_.clear();
     ShowReplayFrame();
     EnableReplayControls();
     ShowStatus();
-    return true;
 }
 
 void CMonitorDlg::ShowReplayFrame() {

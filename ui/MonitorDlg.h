@@ -1,13 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/WorkerThread.h"
 #include "platform/ui/DialogBase.h"
 #include "protocols/Frames.h"
 #include "protocols/SessionCsv.h"
 #include "ui/MonitorStore.h"
+#include "ui/ReplayFile.h"
 #include "ui/ReplayPace.h"
 
 namespace linkcore {
@@ -44,9 +47,14 @@ public:
     void OnForwardClicked();
     void OnPlayClicked();
 
-    // Opens a capture file or session log for replay; false (and the
-    // status line says why, naming the line) when it cannot be used.
+    // Starts reading a capture file or session log for replay, on a worker;
+    // false while another is being read. Meanwhile the status line shows
+    // the progress and "Открыть запись…" reads "Отмена"; the replay changes
+    // once the file has been read whole. A file that cannot be used leaves
+    // it as it was, and the status line says why, naming the line.
     bool OpenReplay(const std::string& path);
+    // Stops the reading: the replay stays as it was.
+    void CancelReplayRead();
     // Stops a running log and writes it; the status line tells the outcome.
     void StopLog();
 
@@ -54,6 +62,7 @@ public:
     bool Logging() const { return logging_; }
     std::size_t ReplayPosition() const { return replayIndex_; }
     std::size_t ReplayFrames() const { return replay_.size(); }
+    bool ReadingReplay() const { return reading_; }
 
 protected:
     bool OnInitDialog() override;
@@ -72,6 +81,9 @@ private:
     void SetStatus(std::string text);
     void AppendLogRow(const monitor::FrameRow& row);
     protocols::WallTime WallTimeOf(std::int64_t timeNs) const;
+    void ShowReadProgress(unsigned reading, int percent);
+    void FinishReplayRead(unsigned reading, monitor::ReplayRead read);
+    void EndReplayRead();
     void ShowReplayFrame();
     void StepReplay();
     void StopReplayPlay();
@@ -107,4 +119,13 @@ private:
     std::size_t replayIndex_ = 0;
     bool replayPlaying_ = false;
     monitor::ReplayStart replayStart_;  // of the running play
+
+    // The reading of a replay file. Its worker stops when `stopRead_` is
+    // set; what it posts for an earlier reading than `readNumber_`, or
+    // after a stop, is dropped.
+    bool reading_ = false;
+    unsigned readNumber_ = 0;
+    std::string readName_;
+    std::atomic<bool> stopRead_{false};
+    platform::WorkerThread reader_;  // last: joined before the rest goes
 };

@@ -14,6 +14,20 @@ const std::string kGoodLine = "2026-12-09T16:37:28.123;КМ→;160.3;36 00 4B;12
 
 using Row = SessionRow;
 
+// The same text through the fixed-size rows: the same rows, the same error.
+void ExpectSameAsFixedRows(std::string_view text, const SessionReadResult& read) {
+    const SessionLog log = ParseSessionCsv(text);
+    EXPECT_FALSE(log.stopped);
+    std::vector<SessionRow> rows;
+    for (const SessionRecord& record : log.rows) rows.push_back(RowOf(record));
+    EXPECT_EQ(rows, read.rows);
+    ASSERT_EQ(log.error.has_value(), read.error.has_value());
+    if (log.error) {
+        EXPECT_EQ(log.error->line, read.error->line);
+        EXPECT_EQ(log.error->message, read.error->message);
+    }
+}
+
 TEST(SessionCsvWrite, HeaderAndRowsAsExcelOpensThem) {
     EXPECT_EQ(SessionCsvHeader(), kBom + kHeaderLine + "\r\n");
     EXPECT_EQ(SessionCsvLine(
@@ -47,6 +61,7 @@ TEST(SessionCsvRead, WrittenRowsReadBack) {
     const SessionReadResult read = ReadSessionCsv(text);
     ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->message;
     EXPECT_EQ(read.rows, rows);
+    ExpectSameAsFixedRows(text, read);
 }
 
 struct AcceptCase {
@@ -61,6 +76,7 @@ TEST_P(SessionCsvAccepts, ReadsWithoutError) {
     const SessionReadResult read = ReadSessionCsv(GetParam().text);
     EXPECT_FALSE(read.error) << read.error->line << ": " << read.error->message;
     EXPECT_EQ(read.rows.size(), GetParam().rows);
+    ExpectSameAsFixedRows(GetParam().text, read);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,6 +110,7 @@ TEST_P(SessionCsvRejects, NamesTheFirstBadLine) {
     EXPECT_NE(read.error->message.find(c.messagePart), std::string::npos) << read.error->message;
     // The rows before the bad line are kept.
     EXPECT_EQ(read.rows.size(), static_cast<std::size_t>(c.line > 1 ? c.line - 2 : 0));
+    ExpectSameAsFixedRows(text, read);
 }
 
 std::string WithTime(const std::string& time) { return time + ";КМ→;160.3;36 00;1;2\r\n"; }
@@ -153,6 +170,32 @@ TEST(SessionCsvRead, RefusesMoreRowsThanItsBound) {
     ASSERT_TRUE(read.error);
     EXPECT_EQ(read.error->line, 6);
     EXPECT_EQ(read.error->message, "больше 4 строк данных");
+}
+
+TEST(SessionCsvRead, TellsItsProgressAtLineEndsAndStopsWhenAsked) {
+    std::string text = SessionCsvHeader();
+    while (text.size() < 3 * kSessionProgressBytes + 1000) text += kGood;
+    std::vector<std::size_t> told;
+    const SessionLog whole = ParseSessionCsv(text, kSessionMaxRows, [&](std::size_t read) {
+        told.push_back(read);
+        return true;
+    });
+    ASSERT_FALSE(whole.error);
+    ASSERT_EQ(told.size(), 3u);
+    std::size_t before = 0;
+    for (const std::size_t read : told) {
+        EXPECT_EQ(text[read - 1], '\n') << read;
+        EXPECT_GE(read - before, kSessionProgressBytes);
+        EXPECT_LT(read - before, kSessionProgressBytes + kGood.size());
+        before = read;
+    }
+
+    // Stopped at the second call: the rows read until then are kept.
+    int calls = 0;
+    const SessionLog stopped = ParseSessionCsv(text, kSessionMaxRows, [&](std::size_t) { return ++calls < 2; });
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.error);
+    EXPECT_EQ(stopped.rows.size(), (told[1] - SessionCsvHeader().size()) / kGood.size());
 }
 
 }  // namespace
