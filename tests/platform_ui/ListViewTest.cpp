@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QImage>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,56 @@ TEST(ReportList, AListAtItsEndStaysThereWhenItGrowsTaller) {
     list->resize(list->width(), list->height() * 2);
     EXPECT_TRUE(RowInView(list, 999));
     EXPECT_TRUE(dialog.Window().ListAtEnd(IDC_ROWS));
+}
+
+// Counts the paint events a widget receives.
+class PaintCount : public QObject {
+public:
+    explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+// Rows passing through a full list at its end, as many coming as going,
+// leave both scroll bars as they are: neither is painted again, with or
+// without a current row among those dropped, and the newest row stays in
+// view. Rows only coming move the vertical bar, and the horizontal one is
+// still left as it is.
+TEST(ReportList, RowsPassingThroughAListRepaintOnlyTheBarThatChanges) {
+    for (const bool current : {false, true}) {
+        ViewDialog dialog;
+        dialog.ShowModeless();
+        ReportList* list = ListOf(dialog);
+        list->horizontalHeader()->resizeSection(1, list->width() * 2);
+        dialog.Append(500);
+        if (current) {
+            list->setCurrentIndex(list->model()->index(0, 0));
+            list->scrollToBottom();
+        }
+        ASSERT_TRUE(WaitUntil(
+            [&] { return list->horizontalScrollBar()->isVisible() && list->verticalScrollBar()->isVisible(); }));
+        PaintCount hbar(list->horizontalScrollBar()), vbar(list->verticalScrollBar()), rows(list->viewport());
+        // Whatever was still to be painted goes with the first batch's rows.
+        dialog.Append(10, 10);
+        ASSERT_TRUE(WaitUntil([&] { return rows.count > 0; }));
+        hbar.count = vbar.count = rows.count = 0;
+        for (int batch = 1; batch <= 3; ++batch) {
+            dialog.Append(10, 10);
+            ASSERT_TRUE(WaitUntil([&] { return rows.count >= batch; })) << current;
+        }
+        EXPECT_EQ(hbar.count, 0) << current;
+        EXPECT_EQ(vbar.count, 0) << current;
+        EXPECT_TRUE(RowInView(list, 499)) << current;
+        dialog.Append(10);
+        EXPECT_TRUE(WaitUntil([&] { return vbar.count > 0; })) << current;
+        EXPECT_TRUE(RowInView(list, 509)) << current;
+        EXPECT_EQ(hbar.count, 0) << current;
+    }
 }
 
 TEST(ReportList, MarkedCharactersAreToldToAssistiveTools) {

@@ -66,7 +66,12 @@ void ReportList::SetRowCount(int count, int dropped) {
     const bool follow = AtEnd();
     const int top = verticalScrollBar()->value();
     const int gone = std::clamp(dropped, 0, model_.RowCount());
+    // Rows dropped from under the current row move it along; the view
+    // would scroll to it, only to be scrolled back below.
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);
     model_.SetRowCount(count, dropped);
+    setAutoScroll(autoScrolls);
     // The scroll range must be that of the new rows before it is used.
     executeDelayedItemsLayout();
     if (follow)
@@ -85,6 +90,50 @@ void ReportList::resizeEvent(QResizeEvent* e) {
     const bool follow = AtEnd();
     QTableView::resizeEvent(e);
     if (follow) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void ReportList::updateGeometries() {
+    KeepingBarsStill([this] { QTableView::updateGeometries(); });
+}
+
+bool ReportList::event(QEvent* e) {
+    // A change in a bar's range lays the bars out again from a queued call.
+    if (e->type() != QEvent::MetaCall) return QTableView::event(e);
+    bool handled = false;
+    KeepingBarsStill([this, e, &handled] { handled = QTableView::event(e); });
+    return handled;
+}
+
+void ReportList::KeepingBarsStill(const std::function<void()>& layout) {
+    // Each layout raises both scroll bars' frames, one after the other, so
+    // each time both change places and are marked for repainting, though
+    // neither covers the other: with every batch of rows the bars would be
+    // painted afresh unchanged. While both already lie above the rest and
+    // keep their places and sizes, their swap is kept from marking them; a
+    // change in a bar's range or value still repaints it.
+    QWidget* bars[] = {horizontalScrollBar()->parentWidget(), verticalScrollBar()->parentWidget()};
+    // Stacking is among widgets only; other objects among the children
+    // do not count.
+    const auto topmost = [this, &bars](const QWidget* bar) {
+        const QObjectList& children = this->children();
+        for (qsizetype k = children.indexOf(bar) + 1; k < children.size(); ++k)
+            if (children[k]->isWidgetType() && children[k] != bars[0] && children[k] != bars[1]) return false;
+        return children.contains(bar);
+    };
+    const bool still = bars[0] != bars[1] && topmost(bars[0]) && topmost(bars[1]);
+    QRect before[2];
+    bool shown[2];
+    for (int i = 0; i < 2; ++i) {
+        before[i] = bars[i]->geometry();
+        shown[i] = bars[i]->isVisible();
+        if (still) bars[i]->setAttribute(Qt::WA_UpdatesDisabled, true);
+    }
+    layout();
+    if (!still) return;
+    for (int i = 0; i < 2; ++i) {
+        bars[i]->setAttribute(Qt::WA_UpdatesDisabled, false);
+        if (bars[i]->geometry() != before[i] || bars[i]->isVisible() != shown[i]) bars[i]->update();
+    }
 }
 
 void ReportList::changeEvent(QEvent* e) {

@@ -2,6 +2,7 @@
 
 #include <QTableView>
 
+#include <functional>
 #include <vector>
 
 #include "platform/ui/qt/ListRowModel.h"
@@ -31,9 +32,14 @@ public:
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void updateGeometries() override;
+    bool event(QEvent* e) override;
 
 private:
     void FitRowHeight();
+    // Runs `layout` without the scroll bars' frames being repainted for a
+    // change of places between the two alone.
+    void KeepingBarsStill(const std::function<void()>& layout);
 
     ListRowModel model_;
     MarkedCellDelegate* delegate_;
