@@ -140,6 +140,22 @@ TEST(ReportList, RowsPassingThroughAListRepaintOnlyTheBarThatChanges) {
         EXPECT_TRUE(RowInView(list, 509)) << current;
         EXPECT_EQ(hbar.count, 0) << current;
     }
+
+    // Scrolled back from the newest rows, the top row stays while new rows
+    // come: the value keeps, the range grows, and the thumb shrinks.
+    ViewDialog dialog;
+    dialog.ShowModeless();
+    ReportList* list = ListOf(dialog);
+    dialog.Append(500);
+    ASSERT_TRUE(WaitUntil([&] { return list->verticalScrollBar()->isVisible(); }));
+    list->verticalScrollBar()->setValue(0);
+    PaintCount vbar(list->verticalScrollBar()), rows(list->viewport());
+    ASSERT_TRUE(WaitUntil([&] { return rows.count > 0; }));
+    vbar.count = 0;
+    dialog.Append(10);
+    EXPECT_TRUE(WaitUntil([&] { return vbar.count > 0; }));
+    EXPECT_TRUE(RowInView(list, 0));
+    EXPECT_EQ(list->verticalScrollBar()->value(), 0);
 }
 
 TEST(ReportList, MarkedCharactersAreToldToAssistiveTools) {
